@@ -15,7 +15,9 @@ Prompts& prompts() {
     return *installed;
 }
 
-void installPrompts(Prompts* p) { installed = p; }
+void installPrompts(Prompts* p) {
+    installed = p;
+}
 
 bool runGuarded(const std::function<void()>& job) {
     try {

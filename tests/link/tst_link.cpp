@@ -1,0 +1,289 @@
+// The frame codec and the transaction against an in-memory line.
+#include "FakeLine.h"
+#include "ReaderLink.h"
+#include "ScriptedPrompts.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+} // namespace
+
+class LinkTest : public QObject {
+    Q_OBJECT
+
+    FakeLine line;
+    int pumps = 0;
+    QList<int> sleeps;
+    ReaderLink link{line, LinkEnv{[this](bool) {
+                                      ++pumps;
+                                      ++link.TickCount;
+                                  },
+                                  [this](int ms) { sleeps << ms; }}};
+
+private slots:
+    void init() {
+        line = FakeLine();
+        pumps = 0;
+        sleeps.clear();
+        link.ReaderCount = 1;
+    }
+
+    void sendFrame_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("reader");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("A0 to reader 1") << QByteArray("A0") << 1 << QByteArray() << hex("022161502303 2F28");
+        QTest::newRow("A0 to reader 12, sum 0x103")
+            << QByteArray("A0") << 12 << QByteArray() << hex("022C61502303 2023");
+        QTest::newRow("D6 to reader 2 with 12 34 56")
+            << QByteArray("D6") << 2 << hex("123456") << hex("02226456263254760320 21");
+        QTest::newRow("checksum 0x00 as two blanks")
+            << QByteArray("A0") << 1 << hex("E7") << hex("0221615024070320 20");
+        QTest::newRow("checksum 0xFF as //")
+            << QByteArray("A0") << 1 << hex("E6") << hex("02216150240603 2F2F");
+        QTest::newRow("data E3 wraps to 03, ETX still at L+2")
+            << QByteArray("A0") << 1 << hex("E3") << hex("022161502403032F2C");
+        QTest::newRow("broadcast address")
+            << QByteArray("D1") << 153 << hex("01") << hex("02B96451242103 2B26");
+    }
+    void sendFrame() {
+        QFETCH(QByteArray, command);
+        QFETCH(int, reader);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, wire);
+        line.input = "stale";
+        if (data.isEmpty())
+            link.SendFrame(command.constData(), reader);
+        else
+            link.SendDataFrame(command.constData(), data, reader);
+        QCOMPARE(line.wire.toHex(' '), wire.toHex(' '));
+        // The body and the checksum leave in two writes; stale input is gone first.
+        QCOMPARE(line.writes.size(), 2);
+        QCOMPARE(line.writes.last().size(), 2);
+        QVERIFY(line.input.isEmpty());
+    }
+
+    void oneDataByteFrameIsNineBytes() {
+        link.SendDataFrame("A0", 4, reinterpret_cast<const quint8*>("\x43"), 1);
+        QCOMPARE(line.wire.size(), 9);
+        QCOMPARE(quint8(line.wire.at(5)), quint8(0x63));
+        QCOMPARE(line.wire.at(6), '\x03');
+    }
+
+    void digitHelpers() {
+        QCOMPARE(ReaderLink::ByteToDigits(0x3A), QStringLiteral("3:"));
+        QCOMPARE(ReaderLink::ByteToDigits(0x00), QStringLiteral("00"));
+        QCOMPARE(ReaderLink::ByteToDigits(0xFF), QStringLiteral("??"));
+        QCOMPARE(ReaderLink::ToBcd(59), quint8(0x59));
+        QCOMPARE(ReaderLink::ToBcd(0), quint8(0x00));
+        QCOMPARE(ReaderLink::YearToBcd(1999), (std::array<quint8, 2>{0x19, 0x99}));
+        QCOMPARE(ReaderLink::YearToBcd(2004), (std::array<quint8, 2>{0x20, 0x04}));
+        QVERIFY(ReaderLink::IsDigitChar('0') && ReaderLink::IsDigitChar('9'));
+        QVERIFY(!ReaderLink::IsDigitChar('/') && !ReaderLink::IsDigitChar(':') &&
+                !ReaderLink::IsDigitChar(' '));
+    }
+
+    void readReply_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("L");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("reader");
+        QTest::addColumn<char>("status");
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray good = readerFrame("A0", 2, "C"); // 02 22 61 50 24 63 03 25 2D
+        QByteArray badSum = good;
+        badSum[8] = char(badSum[8] + 1);
+        QTest::newRow("nothing") << QByteArray() << 4 << QByteArray("A0") << 2 << '0' << QByteArray();
+        QTest::newRow("good A0 with C") << good << 4 << QByteArray("A0") << 2 << '1' << QByteArray("C");
+        QTest::newRow("no STX") << good.mid(1) << 4 << QByteArray("A0") << 2 << '5' << QByteArray();
+        QTest::newRow("another reader, good checksum")
+            << readerFrame("A0", 3, "C") << 4 << QByteArray("A0") << 2 << '6' << QByteArray();
+        QTest::newRow("bad checksum, exactly L+5")
+            << badSum << 4 << QByteArray("A0") << 2 << '2' << QByteArray();
+        QTest::newRow("bad checksum, one more byte")
+            << badSum + "x" << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
+        QTest::newRow("wrong echo, L+5 bytes")
+            << readerFrame("B0", 2, "C") << 4 << QByteArray("A0") << 2 << '2' << QByteArray();
+        QTest::newRow("truncated") << good.left(6) << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
+        QTest::newRow("N0 whatever its checksum")
+            << hex("02226E5023032020") << 19 << QByteArray("C1") << 2 << '3' << QByteArray();
+        QTest::newRow("C6") << readerFrame("C6", 1) << 19 << QByteArray("C1") << 1 << 'A' << QByteArray();
+        QTest::newRow("C7") << readerFrame("C7", 1) << 19 << QByteArray("C5") << 1 << 'B' << QByteArray();
+        QTest::newRow("N1") << readerFrame("N1", 1) << 12 << QByteArray("D4") << 1 << 'C' << QByteArray();
+        QTest::newRow("two answers: the first counts")
+            << good + readerFrame("A0", 2, "D") << 4 << QByteArray("A0") << 2 << '1' << QByteArray("C");
+        QTest::newRow("data above E0 wraps back")
+            << readerFrame("C4", 1, hex("E31234")) << 6 << QByteArray("C4") << 1 << '1' << hex("E31234");
+    }
+    void readReply() {
+        QFETCH(QByteArray, input);
+        QFETCH(int, L);
+        QFETCH(QByteArray, command);
+        QFETCH(int, reader);
+        QFETCH(char, status);
+        QFETCH(QByteArray, data);
+        line.input = input;
+        const Reply reply = link.ReadReply(L, command.constData(), reader);
+        QCOMPARE(reply.status, status);
+        QCOMPARE(reply.data.toHex(), data.toHex());
+        QVERIFY(line.input.isEmpty());
+    }
+
+    void readWriteAck_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("result");
+        QByteArray badSum = readerFrame("N0", 1);
+        badSum[7] = char(badSum[7] ^ 1);
+        QTest::newRow("nothing") << QByteArray() << 0;
+        QTest::newRow("echo") << readerFrame("C3", 1) << 1;
+        QTest::newRow("echo from any address") << readerFrame("C3", 9) << 1;
+        QTest::newRow("other code") << readerFrame("C0", 1) << 2;
+        QTest::newRow("N0") << readerFrame("N0", 1) << 3;
+        QTest::newRow("N0 with a bad checksum") << badSum << 2;
+        QTest::newRow("N2") << readerFrame("N2", 1) << 4;
+        QTest::newRow("N3") << readerFrame("N3", 1) << 5;
+        QTest::newRow("N4") << readerFrame("N4", 1) << 6;
+        QTest::newRow("D9") << readerFrame("D9", 1) << 7;
+        QTest::newRow("short") << readerFrame("C3", 1).left(5) << 2;
+    }
+    void readWriteAck() {
+        QFETCH(QByteArray, input);
+        QFETCH(int, result);
+        line.input = input;
+        QCOMPARE(link.ReadWriteAck("C3"), result);
+    }
+
+    void reportWriteAckShowsTheTextOfEachFailure_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << QByteArray() << QStringLiteral("응답이 없습니다");
+        QTest::newRow("2") << readerFrame("D1", 1) << QStringLiteral("리더데이터가 부정확합니다");
+        QTest::newRow("3") << readerFrame("N0", 1) << QStringLiteral("제전송요청!");
+        QTest::newRow("4") << readerFrame("N2", 1)
+                           << QStringLiteral("중복된 번호이거나 최대고객수가 초과되었습니다!");
+        QTest::newRow("5") << readerFrame("N3", 1) << QStringLiteral("삭제불가-존재하지 않는 고객입니다");
+        QTest::newRow("6") << readerFrame("N4", 1) << QStringLiteral("변경불가-존재하지 않는 고객입니다");
+        QTest::newRow("7") << readerFrame("D9", 1)
+                           << QStringLiteral("리더 메모리부족 - 다운로드건수를 줄이십시요");
+    }
+    void reportWriteAckShowsTheTextOfEachFailure() {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, text);
+        ScriptedPrompts prompts;
+        line.input = input;
+        QCOMPARE(link.ReportWriteAck("D2"), 0);
+        QCOMPARE(prompts.boxes.size(), 1);
+        QCOMPARE(prompts.boxes[0].text, text);
+        QCOMPARE(prompts.boxes[0].caption, QStringLiteral("에러"));
+
+        line.input = readerFrame("D2", 1);
+        QCOMPARE(link.ReportWriteAck("D2"), 1);
+        QCOMPARE(prompts.boxes.size(), 1);
+    }
+
+    // More input than any receive buffer holds: nothing overruns and nothing survives.
+    void floodsAreDroppedWhole() {
+        QByteArray flood = readerFrame("A0", 1, "C");
+        flood += QByteArray(700, '\x55');
+        line.input = flood;
+        QCOMPARE(link.ReadReply(4, "A0", 1).status, '1');
+        QVERIFY(line.input.isEmpty());
+        line.input = readerFrame("C3", 1) + QByteArray(300, '\x02');
+        QCOMPARE(link.ReadWriteAck("C3"), 1);
+        QVERIFY(line.input.isEmpty());
+        line.input = QByteArray(1000, '\x02');
+        link.ClearInput();
+        QVERIFY(line.input.isEmpty());
+    }
+
+    // Random byte streams never read or write outside a buffer (the sanitizer build checks).
+    void randomInputNeverCrashes() {
+        QRandomGenerator rng(20040315);
+        for (int i = 0; i < 100000; ++i) {
+            const int size = int(rng.bounded(i % 10 == 0 ? 700 : 40));
+            QByteArray bytes(size, '\0');
+            for (char& c : bytes) c = char(rng.bounded(256));
+            if (size > 0 && rng.bounded(2)) bytes[0] = '\x02';
+            line.input = bytes;
+            const int L = int(rng.bounded(3, 60));
+            const Reply reply = link.ReadReply(L, "C1", int(rng.bounded(1, 13)));
+            QVERIFY(reply.status != '1' || reply.data.size() == L - 3);
+            line.input = bytes;
+            const int ack = link.ReadWriteAck("D1");
+            QVERIFY(ack >= 0 && ack <= 7);
+        }
+    }
+
+    void waitTicksEndsAtTheFourthTick() {
+        line.input = "x";
+        QVERIFY(link.WaitTicks(3));
+        QCOMPARE(pumps, 4);
+        line.input.clear();
+        QVERIFY(!link.WaitTicks(3));
+    }
+
+    void awaitInputGivesUpAfter41Rounds() {
+        QVERIFY(!link.AwaitInput(25));
+        QCOMPARE(pumps, 41);
+        QCOMPARE(sleeps, QList<int>(41, 5));
+    }
+
+    void awaitInputLetsTheRestArrive() {
+        line.input = "\x02";
+        QVERIFY(link.AwaitInput(100));
+        QCOMPARE(sleeps, (QList<int>{5, 100}));
+    }
+
+    void closedLineRaisesOnRead() {
+        line.open = false;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, link.ReadReply(4, "A0", 1));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, link.ReadWriteAck("C3"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, link.ClearInput());
+        QVERIFY(!link.AwaitInput(1));
+    }
+
+    void checkReadersAsksAboutFailedReaders() {
+        ScriptedPrompts prompts;
+        link.ReaderCount = 8;
+        line.responder = [](const QByteArray& frame) {
+            const int reader = frame.at(1) - 0x20;
+            return reader == 3 || reader == 7 ? QByteArray() : readerFrame("A0", reader, "C");
+        };
+        prompts.answers = {false};
+        QVERIFY(link.CheckReaders());
+        QCOMPARE(prompts.boxes.size(), 1);
+        QCOMPARE(prompts.boxes[0].text,
+                 QStringLiteral("현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?"));
+        QCOMPARE(prompts.boxes[0].caption, QStringLiteral("에러발생"));
+        QVERIFY(prompts.boxes[0].confirmation);
+        QCOMPARE(line.frames.size(), 8);
+        QCOMPARE(sleeps, QList<int>(8, 100));
+        prompts.answers = {true};
+        QVERIFY(!link.CheckReaders());
+    }
+
+    void checkReadersIsSilentWhenAllAnswer() {
+        ScriptedPrompts prompts;
+        link.ReaderCount = 12;
+        line.responder = [](const QByteArray& frame) { return readerFrame("A0", frame.at(1) - 0x20, "C"); };
+        QVERIFY(!link.CheckReaders());
+        QVERIFY(prompts.boxes.isEmpty());
+        QCOMPARE(line.frames.size(), 12);
+        QCOMPARE(line.frames.last().toHex(), hex("022C615023032023").toHex());
+    }
+
+    void questionNamesReadersWithoutPadding() {
+        bool failed[12] = {};
+        failed[0] = failed[9] = true;
+        QCOMPARE(readerErrorQuestion(failed, 12),
+                 QStringLiteral("현재  1번 10번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LinkTest)
+#include "tst_link.moc"
