@@ -1,0 +1,73 @@
+#include "ReaderDialog.h"
+
+#include "Prompts.h"
+#include "ReaderLink.h"
+#include "ReaderPanel.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+ReaderDialog::ReaderDialog(ReaderLink& link, const QString& caption, QWidget* parent)
+    : QDialog(parent), link(link) {
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+}
+
+ReaderPanel* ReaderDialog::addReaderPanel() {
+    panel = new ReaderPanel(link, this);
+    return panel;
+}
+
+QPushButton* ReaderDialog::makeButton(const QString& name, const QString& caption) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+void ReaderDialog::fixSize(int width, int height) {
+    setFixedSize(width, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width / 2, height / 2));
+    }
+}
+
+void ReaderDialog::runJob(const std::function<void()>& job) {
+    if (running_) return;
+    running_ = true;
+    runGuarded(job);
+    running_ = false;
+    if (closePending_) {
+        closePending_ = false;
+        QDialog::reject();
+    }
+}
+
+void ReaderDialog::reject() {
+    if (running_) {
+        closePending_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void ReaderDialog::forEachSelectedReader(const Walk& walk, const std::function<void(int reader)>& job) {
+    if (link.SelectedReader != 0) {
+        job(link.SelectedReader);
+        return;
+    }
+    const int count = link.ReaderCount;
+    for (int reader = 1; reader <= count; ++reader) {
+        link.SelectedReader = reader;
+        if (walk.pumpBeforeEach) link.processEvents();
+        if (walk.showEachInCapid && panel) panel->showReader(reader);
+        job(reader);
+    }
+    link.SelectedReader = 0;
+    if (walk.showAllAfter && panel) panel->showAll();
+}

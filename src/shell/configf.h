@@ -1,0 +1,48 @@
+// The communication settings dialog: shows the settings the port holds and, on OK, applies the
+// chosen ones to the port, the port indicator and the reader count and rewrites QRX.CFG.
+#pragma once
+
+#include "ConfigFile.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+class TForm_Config : public QDialog {
+    Q_OBJECT
+public:
+    TForm_Config(TCustomComm& comm, int& readerCount, QLabel* indicator, const QString& configFileName,
+                 QWidget* parent = nullptr);
+
+    QButtonGroup* port_seting;
+    QButtonGroup* baudrate_seting;
+    QButtonGroup* parity_seting;
+    QButtonGroup* databit_seting;
+    QButtonGroup* Stopbit_Seting;
+    QLineEdit* Edit1;
+    QToolButton* UpDown1Up;
+    QToolButton* UpDown1Down;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+
+    // The working values: port, speed, parity, data-bit and stop-bit item indexes, readers.
+    ConfigBytes working() const { return working_; }
+
+    void UpDown1Click(int step);
+    void BitBtn1Click();
+
+private:
+    void FormCreate();
+    QButtonGroup* addGroup(QGroupBox* box, const QString& name, const QStringList& items, int columns,
+                           int field);
+    TCustomComm& comm_;
+    int& readerCount_;
+    QLabel* indicator_;
+    QString fileName_;
+    ConfigBytes working_{0, 3, 0, 1, 0, 1};
+};
