@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: a normal build and one with
+# AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+jobs=$(nproc)
+for variant in normal sanitize; do
+    dir=build-test-$variant
+    sanitize=OFF
+    [ "$variant" = sanitize ] && sanitize=ON
+    echo "== $variant build"
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRX_SANITIZE=$sanitize >/dev/null
+    cmake --build "$dir" -j"$jobs"
+    echo "== $variant tests"
+    (cd "$dir" && ctest --output-on-failure --timeout 600)
+done

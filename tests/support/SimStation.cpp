@@ -1,0 +1,73 @@
+#include "SimStation.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace {
+LinkEnv qtEnv() {
+    return LinkEnv{[](bool waitForMore) {
+                       QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents
+                                                                   : QEventLoop::AllEvents);
+                   },
+                   [](int ms) { QThread::msleep(ulong(ms)); }};
+}
+} // namespace
+
+SimStation::SimStation(int readers, int configured, bool pacing)
+    : line(readers), link(Comm, qtEnv()), timer(link), oldCwd_(QDir::currentPath()),
+      oldHome_(qgetenv("HOME")) {
+    line.setPacing(pacing);
+    QDir::setCurrent(workDir.path());
+    qputenv("HOME", workDir.path().toUtf8());
+    Comm.setDeviceName(line.devicePath());
+    Comm.setBaudRate(br9600);
+    Comm.Open();
+    link.ReaderCount = configured < 0 ? readers : configured;
+    timer.followLineSpeed(9600);
+    timer.start();
+}
+
+SimStation::~SimStation() {
+    Comm.Close();
+    QDir::setCurrent(oldCwd_);
+    qputenv("HOME", oldHome_);
+}
+
+QStringList SimStation::commands(int id) const {
+    QStringList out;
+    for (const sim::LineEvent& e : line.frames(id)) out << QString::fromStdString(e.code);
+    return out;
+}
+
+QStringList SimStation::lineCommands() const {
+    QStringList out;
+    for (const sim::LineEvent& e : line.lineEvents())
+        if (!e.code.empty()) out << QString::fromStdString(e.code);
+    return out;
+}
+
+void SimStation::writeFile(const QString& relative, const QByteArray& bytes) const {
+    const QString path = workDir.filePath(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+QByteArray SimStation::readFile(const QString& relative) const {
+    QFile f(workDir.filePath(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool waitFor(const std::function<bool()>& cond, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}

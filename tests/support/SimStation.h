@@ -1,0 +1,42 @@
+// A host station for end-to-end tests: simulated readers on a pseudo-terminal, the real serial
+// port opened on it, the reader link with the window's event pump and a running main timer,
+// and scripted message boxes.
+#pragma once
+
+#include "CommInt.h"
+#include "ReaderLink.h"
+#include "ReaderSim.h"
+#include "ScriptedPrompts.h"
+#include "TickTimer.h"
+
+#include <QTemporaryDir>
+
+class SimStation {
+public:
+    // readers: readers present on the line; configured: the link's ReaderCount.
+    explicit SimStation(int readers = 4, int configured = -1, bool pacing = false);
+    ~SimStation();
+
+    sim::SimLine line;
+    TComm Comm;
+    ReaderLink link;
+    TickTimer timer;
+    ScriptedPrompts boxes;
+    // A fresh working directory (and HOME) for the files of a test.
+    QTemporaryDir workDir;
+
+    // Frames reader id received, as their two command characters, in order.
+    QStringList commands(int id) const;
+    // Every command on the line (broadcasts once), in order.
+    QStringList lineCommands() const;
+    QString filePath(const QString& relative) const { return workDir.filePath(relative); }
+    void writeFile(const QString& relative, const QByteArray& bytes) const;
+    QByteArray readFile(const QString& relative) const;
+
+private:
+    QString oldCwd_;
+    QByteArray oldHome_;
+};
+
+// Pumps events until cond holds or timeoutMs passes.
+bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
