@@ -1,1 +1,154 @@
-int main() { return 0; }
+// qrx-reader-sim: simulated readers on a pseudo-terminal for running qrx without hardware.
+#include "ReaderSim.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <iomanip>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+const char kUsage[] = "usage: qrx-reader-sim [--readers N] [--link NAME] [--records N]\n"
+                      "                      [--punch-every SECONDS] [--no-pacing]\n"
+                      "Serves N readers (1-12, default 4) on a pseudo-terminal linked as NAME\n"
+                      "(default COM2) in the working directory. Each reader holds N stored punch\n"
+                      "records (default 25) and punches a new on-line record every SECONDS (default\n"
+                      "5, 0 never). Every frame received is shown on one line. Ctrl+C ends.\n";
+
+struct Options {
+    int readers = 4;
+    std::string link = "COM2";
+    int records = 25;
+    int punchEvery = 5;
+    bool pacing = true;
+};
+
+bool parseNumber(const char* text, int low, int high, int& out) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || value < low || value > high) return false;
+    out = int(value);
+    return true;
+}
+
+// Returns an error text, empty when the options were good.
+std::string parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--no-pacing") {
+            o.pacing = false;
+            continue;
+        }
+        if (!value) return arg == "--help" ? std::string() : "unknown option or missing value: " + arg;
+        ++i;
+        if (arg == "--readers") {
+            if (!parseNumber(value, 1, sim::kMaxReaders, o.readers)) return "--readers takes 1 to 12";
+        } else if (arg == "--records") {
+            if (!parseNumber(value, 0, 999999, o.records)) return "--records takes 0 to 999999";
+        } else if (arg == "--punch-every") {
+            if (!parseNumber(value, 0, 86400, o.punchEvery)) return "--punch-every takes 0 to 86400 seconds";
+        } else if (arg == "--link") {
+            if (!*value) return "--link takes a name";
+            o.link = value;
+        } else {
+            return "unknown option: " + arg;
+        }
+    }
+    return {};
+}
+
+std::string describe(const sim::LineEvent& e) {
+    std::ostringstream line;
+    if (e.id >= 1 && e.id <= sim::kMaxReaders)
+        line << "reader " << std::setw(2) << std::setfill('0') << e.id;
+    else if (e.kind == sim::LineEvent::Kind::Broadcast)
+        line << "all      ";
+    else
+        line << "line     ";
+    line << "  " << (e.code.empty() ? "--" : e.code) << "  " << sim::toHex(e.raw);
+    if (e.kind != sim::LineEvent::Kind::Frame) line << "  [" << sim::kindName(e.kind) << "]";
+    if (!e.note.empty()) line << "  [" << e.note << "]";
+    if (e.kind == sim::LineEvent::Kind::Frame && e.answer.empty()) line << "  [no answer]";
+    return line.str();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const std::string error = parse(argc, argv, options);
+    if (!error.empty()) {
+        std::cerr << "qrx-reader-sim: " << error << "\n" << kUsage;
+        return 2;
+    }
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+    struct stat st {};
+    if (lstat(options.link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        std::cerr << "qrx-reader-sim: " << options.link
+                  << " exists and is not a symbolic link; remove it or choose another name with --link\n";
+        return 1;
+    }
+
+    // Signals are taken by sigtimedwait below; blocked before the service thread starts, so
+    // that it inherits the mask and only this thread sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::mutex out;
+    try {
+        sim::SimLine line(options.readers);
+        line.setPacing(options.pacing);
+        for (int id = 1; id <= options.readers; ++id)
+            line.withReader(id, [&](sim::Reader& r) {
+                r.setClockNow();
+                r.addRecords(options.records);
+            });
+        line.setObserver([&out](const sim::LineEvent& e) {
+            std::lock_guard<std::mutex> lock(out);
+            std::cout << describe(e) << std::endl;
+        });
+        line.makeLink(options.link);
+        {
+            std::lock_guard<std::mutex> lock(out);
+            std::cout << "qrx-reader-sim: " << options.readers << " readers on " << line.devicePath() << " ("
+                      << options.link << "), pacing " << (options.pacing ? "on" : "off") << std::endl;
+        }
+        int nextPuncher = 0;
+        for (;;) {
+            timespec wait{options.punchEvery > 0 ? options.punchEvery : 3600, 0};
+            const int signal = sigtimedwait(&stopSignals, nullptr, &wait);
+            if (signal == SIGINT || signal == SIGTERM) break;
+            if (signal < 0 && errno == EAGAIN && options.punchEvery > 0) {
+                const int id = nextPuncher % options.readers + 1;
+                ++nextPuncher;
+                const sim::RecordBytes record = line.withReader(id, [&](sim::Reader& r) {
+                    r.setClockNow();
+                    return r.punchNow(std::uint64_t(id) * 10000 + r.nextSequence(), 1);
+                });
+                std::lock_guard<std::mutex> lock(out);
+                std::cout << "reader " << std::setw(2) << std::setfill('0') << id << "  punch  seq "
+                          << std::setw(6) << sim::recordSeq(record) << std::endl;
+            }
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "qrx-reader-sim: " << e.what() << "\n";
+        return 1;
+    }
+    std::cout << "qrx-reader-sim: stopped" << std::endl;
+    return 0;
+}
