@@ -1,0 +1,310 @@
+#include "CommInt.h"
+#include "CommEventThread.h"
+#include "CommPlatform.h"
+#include "SerialLog.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+const char* const kAlreadyOpen = "Port already assigned (open)";
+const char* const kCannotOpen = "Error accessing specified device";
+const char* const kNotCharDevice = "Invalid device handle, access denied";
+const char* const kBufferSizes = "Error initializing Read/Write Buffers";
+const char* const kWriteError = "Write error";
+const char* const kReadError = "Read error";
+const char* const kSettings = "Error updating DataControlBlock";
+const char* const kTimeouts = "Error updating CommTimeouts";
+
+[[noreturn]] void raise(const char* text, int code) {
+    ECommError error(text, code);
+    qCDebug(lcSerial) << "error:" << error.what();
+    throw error;
+}
+
+void checkClosed(bool open) {
+    if (open) raise(kAlreadyOpen, -1);
+}
+
+constexpr std::uint32_t kOptionFlags[] = {dcbflag::Parity, dcbflag::DsrSensitivity, dcbflag::TxContinueOnXoff,
+                                          dcbflag::ErrorChar, dcbflag::Null};
+
+} // namespace
+
+ECommError::ECommError(const std::string& text, int code)
+    : std::runtime_error(text + " (Error: " + std::to_string(code) + ") "), ErrorCode(code) {}
+
+int baudRateValue(TBaudrate rate) {
+    static constexpr int values[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                     19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    return values[rate];
+}
+
+std::uint32_t eventMaskOf(TCommEventTypes events) {
+    static constexpr std::uint32_t bits[] = {commevent::Break,  commevent::Cts,    commevent::Dsr,
+                                             commevent::Err,    commevent::Ring,   commevent::Rlsd,
+                                             commevent::RxChar, commevent::RxFlag, commevent::TxEmpty};
+    std::uint32_t mask = 0;
+    for (int e = evBreak; e <= evTxEmpty; ++e)
+        if (events & eventBit(TCommEventType(e))) mask |= bits[e];
+    return mask;
+}
+
+std::string resolveDeviceName(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    if (name.size() == 4 && name[3] >= '1' && name[3] <= '4') {
+        std::string upper = name;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.compare(0, 3, "COM") == 0) {
+            // lstat, not stat: a link to an unplugged adapter is still the user's choice and
+            // must fail to open rather than fall back to a built-in port.
+            struct stat st;
+            if (lstat(upper.c_str(), &st) == 0) return (std::filesystem::current_path() / upper).string();
+            return "/dev/ttyS" + std::string(1, char(name[3] - 1));
+        }
+    }
+    return name;
+}
+
+void TCommEventChars::setXonChar(char c) {
+    xon_ = c;
+    changed();
+}
+void TCommEventChars::setXoffChar(char c) {
+    xoff_ = c;
+    changed();
+}
+void TCommEventChars::setErrorChar(char c) {
+    error_ = c;
+    changed();
+}
+void TCommEventChars::setEofChar(char c) {
+    eof_ = c;
+    changed();
+}
+void TCommEventChars::setEvtChar(char c) {
+    evt_ = c;
+    changed();
+}
+
+void TCommEventChars::Assign(const TCommEventChars& other) {
+    xon_ = other.xon_;
+    xoff_ = other.xoff_;
+    error_ = other.error_;
+    eof_ = other.eof_;
+    evt_ = other.evt_;
+    changed();
+}
+
+void TCommEventChars::changed() {
+    if (owner_) owner_->UpdateDCB();
+}
+
+// The component's private state: the open device (null while closed) and the lock that
+// serialises Read and Write.
+struct TCustomComm::Platform {
+    std::unique_ptr<CommDevice> device;
+    std::mutex io;
+};
+
+TCustomComm::TCustomComm() : platform_(std::make_unique<Platform>()) {}
+
+TCustomComm::~TCustomComm() {
+    Close();
+}
+
+bool TCustomComm::isOpen() const {
+    return platform_->device != nullptr;
+}
+
+void TCustomComm::CreateHandle() {
+    const std::string path = resolveDeviceName(deviceName_);
+    int error = 0;
+    std::unique_ptr<CommDevice> device = openCommDevice(path, error);
+    if (!device) {
+        qCDebug(lcSerial) << "cannot open" << deviceName_.c_str() << "as" << path.c_str();
+        raise(kCannotOpen, error);
+    }
+    if (!device->isCharacterDevice()) raise(kNotCharDevice, -1);
+    platform_->device = std::move(device);
+    qCDebug(lcSerial) << "opened" << deviceName_.c_str() << "as" << path.c_str();
+}
+
+void TCustomComm::Open() {
+    checkClosed(isOpen());
+    CreateHandle();
+    CommDevice& device = *platform_->device;
+    eventThread_ = std::make_unique<TCommEventThread>(*this, device, eventMaskOf(monitorEvents_));
+    if (int error = device.makeReadsReturnAtOnce()) raise(kTimeouts, error);
+    UpdateDCB();
+    if (int error = device.setQueueSizes(readBufSize_, writeBufSize_)) raise(kBufferSizes, error);
+}
+
+void TCustomComm::Close() {
+    if (!isOpen()) return;
+    // write() returns once the bytes are queued, not sent; give them their time on the line
+    // before the event thread purges the queues.
+    platform_->device->drainOutput(WriteTimeout);
+    if (eventThread_) eventThread_->Stop();
+    eventThread_.reset();
+    platform_->device.reset();
+    qCDebug(lcSerial) << "closed" << deviceName_.c_str();
+}
+
+int TCustomComm::Write(const void* buffer, int count) {
+    std::lock_guard<std::mutex> lock(platform_->io);
+    if (!isOpen()) raise(kWriteError, EBADF);
+    const CommTransfer done = platform_->device->write(buffer, count, WriteTimeout);
+    if (done.error) raise(kWriteError, done.error);
+    if (done.count < 0) qCDebug(lcSerial) << "write timed out after" << WriteTimeout << "ms";
+    return done.count;
+}
+
+int TCustomComm::Read(void* buffer, int count) {
+    std::lock_guard<std::mutex> lock(platform_->io);
+    if (!isOpen()) raise(kReadError, EBADF);
+    const CommTransfer done = platform_->device->read(buffer, count);
+    if (done.error) raise(kReadError, done.error);
+    return done.count;
+}
+
+// A line whose queue cannot be read (hung up, unplugged) raises rather than reporting an empty
+// queue for ever.
+int TCustomComm::InQueueCount() {
+    if (!isOpen()) return -1;
+    std::uint32_t errors = 0;
+    platform_->device->clearErrors(errors);
+    int count = 0;
+    if (int error = platform_->device->queueCount(count)) raise(kReadError, error);
+    return count;
+}
+
+void TCustomComm::setDeviceName(const std::string& name) {
+    if (name == deviceName_) return;
+    checkClosed(isOpen());
+    deviceName_ = name;
+}
+
+void TCustomComm::setMonitorEvents(TCommEventTypes events) {
+    if (events == monitorEvents_) return;
+    checkClosed(isOpen());
+    monitorEvents_ = events;
+}
+
+void TCustomComm::setReadBufSize(int size) {
+    if (size == readBufSize_) return;
+    checkClosed(isOpen());
+    readBufSize_ = size;
+}
+
+void TCustomComm::setWriteBufSize(int size) {
+    if (size == writeBufSize_) return;
+    checkClosed(isOpen());
+    writeBufSize_ = size;
+}
+
+void TCustomComm::setBaudRate(TBaudrate rate) {
+    if (rate == baudRate_) return;
+    baudRate_ = rate;
+    UpdateDCB();
+}
+
+void TCustomComm::setParity(TParity parity) {
+    if (parity == parity_) return;
+    parity_ = parity;
+    UpdateDCB();
+}
+
+void TCustomComm::setStopbits(TStopbits bits) {
+    if (bits == stopbits_) return;
+    stopbits_ = bits;
+    UpdateDCB();
+}
+
+void TCustomComm::setDatabits(TDatabits bits) {
+    if (bits == databits_) return;
+    databits_ = bits;
+    UpdateDCB();
+}
+
+void TCustomComm::setOptions(TCommOptions options) {
+    if (options == options_) return;
+    options_ = options;
+    UpdateDCB();
+}
+
+void TCustomComm::setFlowControl(TFlowControl flow) {
+    if (flow == flowControl_) return;
+    flowControl_ = flow;
+    UpdateDCB();
+}
+
+void TCustomComm::UpdateDCB() {
+    if (!isOpen()) return;
+    CommDevice& device = *platform_->device;
+    TDeviceControlBlock dcb;
+    if (int error = device.readSettings(dcb)) raise(kSettings, error);
+
+    dcb.BaudRate = std::uint32_t(baudRateValue(baudRate_));
+    dcb.Parity = std::uint8_t(parity_);
+    dcb.StopBits = std::uint8_t(stopbits_);
+    dcb.ByteSize = std::uint8_t(databits_ + 4);
+    dcb.XonChar = eventChars_.XonChar();
+    dcb.XoffChar = eventChars_.XoffChar();
+    dcb.ErrorChar = eventChars_.ErrorChar();
+    dcb.EofChar = eventChars_.EofChar();
+    dcb.EvtChar = eventChars_.EvtChar();
+    dcb.XonLim = dcb.XoffLim = std::uint16_t(readBufSize_ / 4);
+
+    switch (flowControl_) {
+    case fcNone:
+        dcb.Flags = dcbflag::Binary;
+        break;
+    case fcCTS:
+        dcb.Flags |= dcbflag::OutxCtsFlow | dcbflag::RtsHandshake;
+        break;
+    case fcDTR:
+        dcb.Flags |= dcbflag::OutxDsrFlow | dcbflag::DtrHandshake;
+        break;
+    case fcSoftware:
+        dcb.Flags |= dcbflag::OutX | dcbflag::InX;
+        break;
+    case fcDefault:
+        break;
+    }
+    for (int o = coParityCheck; o <= coNullStrip; ++o) {
+        if (options_ & optionBit(TCommOption(o)))
+            dcb.Flags |= kOptionFlags[o];
+        else
+            dcb.Flags &= ~kOptionFlags[o];
+    }
+
+    // Kept even when the device refuses it: the block is what was last written.
+    dcb_ = dcb;
+    if (int error = device.writeSettings(dcb)) raise(kSettings, error);
+}
+
+// The line's error state is read and cleared before any handler runs, so a handler that closes
+// the port does not pull the device from under the rest.
+void TCustomComm::HandleEvent(std::uint32_t eventMask) {
+    std::uint32_t errors = 0;
+    int count = 0;
+    if (CommDevice* device = platform_->device.get()) {
+        device->clearErrors(errors);
+        if (device->queueCount(count) != 0) count = 0;
+    }
+    if ((eventMask & commevent::Break) && OnBreak) OnBreak(this);
+    if ((eventMask & commevent::Cts) && OnCts) OnCts(this);
+    if ((eventMask & commevent::Dsr) && OnDsr) OnDsr(this);
+    if ((eventMask & commevent::Err) && OnError) OnError(this, int(errors));
+    if ((eventMask & commevent::Ring) && OnRing) OnRing(this);
+    if ((eventMask & commevent::Rlsd) && OnRlsd) OnRlsd(this);
+    if ((eventMask & commevent::RxChar) && count > 0 && OnRxChar) OnRxChar(this, count);
+    if ((eventMask & commevent::RxFlag) && OnRxFlag) OnRxFlag(this);
+    if ((eventMask & commevent::TxEmpty) && OnTxEmpty) OnTxEmpty(this);
+}

@@ -1,0 +1,82 @@
+// The platform's side of the serial port component: one open device and the few operations the
+// component needs from it. CommPosix.cpp provides them with termios; nothing outside this
+// folder sees this header's types.
+//
+// Thread safety: the event thread calls only waitEvent and purge; wakeWaiter may be called from
+// any thread; every other operation belongs to the UI thread, Read and Write under the
+// component's lock.
+#pragma once
+
+#include "CommInt.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Line-event bits as handed to HandleEvent (the values of the Win32 event mask).
+namespace commevent {
+constexpr std::uint32_t RxChar = 0x0001;
+constexpr std::uint32_t RxFlag = 0x0002;
+constexpr std::uint32_t TxEmpty = 0x0004;
+constexpr std::uint32_t Cts = 0x0008;
+constexpr std::uint32_t Dsr = 0x0010;
+constexpr std::uint32_t Rlsd = 0x0020;
+constexpr std::uint32_t Break = 0x0040;
+constexpr std::uint32_t Err = 0x0080;
+constexpr std::uint32_t Ring = 0x0100;
+} // namespace commevent
+
+// The event-mask bits of a set of event types.
+std::uint32_t eventMaskOf(TCommEventTypes events);
+
+// Line-error bits reported to OnError (the values of the Win32 CE_ bits).
+namespace commerror {
+constexpr std::uint32_t RxOver = 0x0001;
+constexpr std::uint32_t Overrun = 0x0002;
+constexpr std::uint32_t RxParity = 0x0004;
+constexpr std::uint32_t Frame = 0x0008;
+constexpr std::uint32_t Break = 0x0010;
+} // namespace commerror
+
+// The outcome of a transfer: count is the bytes moved, or -1 when the time ran out; error is 0
+// or the platform error number (count is then meaningless).
+struct CommTransfer {
+    int count = 0;
+    int error = 0;
+};
+
+// Every operation that returns int returns 0 or the platform error number; none throws.
+class CommDevice {
+public:
+    virtual ~CommDevice() = default;
+
+    virtual bool isCharacterDevice() const = 0;
+    // Raw transfers where a read returns at once with what has arrived, possibly nothing.
+    virtual int makeReadsReturnAtOnce() = 0;
+    virtual int setQueueSizes(int input, int output) = 0;
+    // The complete line settings, read from and written to the device. writeSettings refuses
+    // (EINVAL) what the device cannot do rather than setting something else.
+    virtual int readSettings(TDeviceControlBlock& dcb) = 0;
+    virtual int writeSettings(const TDeviceControlBlock& dcb) = 0;
+
+    // Writes all count bytes, waiting at most timeoutMs for room; count -1 when the time ran out.
+    virtual CommTransfer write(const void* buffer, int count, int timeoutMs) = 0;
+    // Takes what has arrived, up to count bytes, without waiting. A hung-up line is an error.
+    virtual CommTransfer read(void* buffer, int count) = 0;
+    virtual int queueCount(int& count) = 0;
+    // The commerror bits of the line errors seen since the last call.
+    virtual int clearErrors(std::uint32_t& errors) = 0;
+    // Waits up to timeoutMs for bytes already written to leave the device.
+    virtual void drainOutput(int timeoutMs) = 0;
+    // Drops whatever is still queued in either direction.
+    virtual void purge() = 0;
+
+    // Blocks until one of the events in mask (commevent bits) happens on the line and returns
+    // the events seen, or returns 0 once wakeWaiter has been called.
+    virtual std::uint32_t waitEvent(std::uint32_t mask) = 0;
+    virtual void wakeWaiter() = 0;
+};
+
+// Opens path exclusively for reading and writing without blocking; nullptr and the error number
+// in error when it is missing, busy or cannot be opened.
+std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error);

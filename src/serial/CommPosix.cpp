@@ -1,0 +1,286 @@
+// The serial device on POSIX termios (Linux): an exclusive, non-blocking descriptor in raw mode,
+// FIONREAD for the input queue, TIOCGICOUNT for line errors, poll() and an eventfd for the event
+// thread.
+#include "CommPlatform.h"
+#include "CommTermios.h"
+#include "SerialLog.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the event thread looks again at input that sits unread, instead of polling a
+// device that stays readable until the UI thread takes the bytes.
+constexpr int kRecheckMs = 50;
+
+// The settings that must read back as written.
+constexpr tcflag_t kCheckedControl = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+constexpr tcflag_t kCheckedInput = INPCK | IXON | IXOFF;
+
+// Linux gives the slaves of pseudo-terminals the majors 136 to 143.
+bool isPseudoTerminal(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
+
+class PosixDevice final : public CommDevice {
+public:
+    PosixDevice(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd), pseudoTerminal_(isPseudoTerminal(fd)) {
+        readCounters(clearedCounters_);
+        watchedCounters_ = clearedCounters_;
+    }
+    ~PosixDevice() override {
+        ::close(wakeFd_);
+        ::close(fd_);
+    }
+
+    bool isCharacterDevice() const override {
+        struct stat st;
+        return fstat(fd_, &st) == 0 && S_ISCHR(st.st_mode);
+    }
+
+    int makeReadsReturnAtOnce() override {
+        termios tio;
+        if (tcgetattr(fd_, &tio) != 0) return errno;
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        return tcsetattr(fd_, TCSANOW, &tio) == 0 ? 0 : errno;
+    }
+
+    // The kernel sizes a terminal's queues itself; only nonsense is refused.
+    int setQueueSizes(int input, int output) override { return input > 0 && output > 0 ? 0 : EINVAL; }
+
+    int readSettings(TDeviceControlBlock& dcb) override {
+        termios tio;
+        if (tcgetattr(fd_, &tio) != 0) return errno;
+        dcb = blockFromTermios(tio);
+        return 0;
+    }
+
+    // tcsetattr succeeds when any part of the change took, so the speed is read back; glibc
+    // itself checks data bits and parity. A pseudo-terminal has no framing: it stays at 8 bits
+    // without parity and glibc reports that as EINVAL, which is no fault there.
+    int writeSettings(const TDeviceControlBlock& dcb) override {
+        termios wanted;
+        if (tcgetattr(fd_, &wanted) != 0) return errno;
+        if (int error = termiosFromBlock(dcb, wanted)) return error;
+        if (tcsetattr(fd_, TCSANOW, &wanted) != 0 && !(errno == EINVAL && pseudoTerminal_)) return errno;
+        termios got;
+        if (tcgetattr(fd_, &got) != 0) return errno;
+        const tcflag_t framingKept = pseudoTerminal_ ? tcflag_t(~(CSIZE | PARENB)) : ~tcflag_t(0);
+        const bool took = cfgetospeed(&got) == cfgetospeed(&wanted) &&
+                          ((got.c_cflag ^ wanted.c_cflag) & framingKept & kCheckedControl) == 0 &&
+                          ((got.c_iflag ^ wanted.c_iflag) & kCheckedInput) == 0;
+        return took ? 0 : EINVAL;
+    }
+
+    CommTransfer write(const void* buffer, int count, int timeoutMs) override {
+        if (count < 0) return {0, EINVAL};
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        const char* bytes = static_cast<const char*>(buffer);
+        int done = 0;
+        while (done < count) {
+            const ssize_t n = ::write(fd_, bytes + done, size_t(count - done));
+            if (n > 0) {
+                done += int(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return {0, errno};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return {-1, 0};
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, int(left.count())) < 0 && errno != EINTR) return {0, errno};
+        }
+        return {done, 0};
+    }
+
+    CommTransfer read(void* buffer, int count) override {
+        if (count < 0) return {0, EINVAL};
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, size_t(count));
+            if (n > 0) {
+                consumed_ += std::uint64_t(n);
+                return {int(n), 0};
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return {0, errno};
+            break;
+        }
+        // With VMIN 0 a hung-up line reads as "nothing yet"; only poll tells them apart.
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return {0, EIO};
+        return {0, 0};
+    }
+
+    int queueCount(int& count) override { return ioctl(fd_, FIONREAD, &count) == 0 ? 0 : errno; }
+
+    int clearErrors(std::uint32_t& errors) override {
+        serial_icounter_struct now;
+        if (int error = readCounters(now)) return error;
+        errors = errorBits(clearedCounters_, now);
+        clearedCounters_ = now;
+        return 0;
+    }
+
+    void drainOutput(int timeoutMs) override {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        int pending = 0;
+        while (ioctl(fd_, TIOCOUTQ, &pending) == 0 && pending > 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    void purge() override { tcflush(fd_, TCIOFLUSH); }
+
+    std::uint32_t waitEvent(std::uint32_t mask) override {
+        for (;;) {
+            if (hungUp_) {
+                waitForWake(-1);
+                return 0;
+            }
+            std::uint32_t events = 0;
+            int count = 0;
+            if (queueSnapshot(count)) {
+                // Bytes taken by Read count as arrived: input that was read and replaced
+                // between two looks is still new input.
+                const std::uint64_t arrived = consumed_.load() + std::uint64_t(count);
+                if (arrived > arrived_) events |= commevent::RxChar;
+                arrived_ = std::max(arrived_, arrived);
+            }
+            serial_icounter_struct now;
+            if (readCounters(now) == 0) {
+                const std::uint32_t errors = errorBits(watchedCounters_, now);
+                if (errors & commerror::Break) events |= commevent::Break;
+                if (errors & ~commerror::Break) events |= commevent::Err;
+                watchedCounters_ = now;
+            }
+            events &= mask;
+            if (events) {
+                inputSeen_ = false;
+                return events;
+            }
+            // The device is polled only while its queue is empty and the last poll did not just
+            // report input: a readable device would end every poll at once. Input that the poll
+            // saw but FIONREAD does not show yet is looked at again shortly.
+            const bool watchDevice = count == 0 && !inputSeen_;
+            pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+            const int n = poll(fds, watchDevice ? 2 : 1, watchDevice ? -1 : kRecheckMs);
+            if (n < 0 && errno != EINTR) return hangUp(mask, commevent::Err, "poll failed");
+            if (fds[0].revents) {
+                consumeWake();
+                return 0;
+            }
+            inputSeen_ = watchDevice && (fds[1].revents & POLLIN);
+            if (watchDevice && (fds[1].revents & POLLHUP))
+                return hangUp(mask, commevent::Rlsd, "line hung up");
+            if (watchDevice && (fds[1].revents & (POLLERR | POLLNVAL)))
+                return hangUp(mask, commevent::Err, "line failed");
+        }
+    }
+
+    void wakeWaiter() override {
+        const std::uint64_t one = 1;
+        while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    // A terminal without line-error counters (a pseudo-terminal) has no line errors.
+    int readCounters(serial_icounter_struct& counters) const {
+        counters = serial_icounter_struct{};
+        if (ioctl(fd_, TIOCGICOUNT, &counters) == 0) return 0;
+        return (errno == ENOTTY || errno == EINVAL) ? 0 : errno;
+    }
+
+    static std::uint32_t errorBits(const serial_icounter_struct& before, const serial_icounter_struct& now) {
+        std::uint32_t bits = 0;
+        if (now.buf_overrun != before.buf_overrun) bits |= commerror::RxOver;
+        if (now.overrun != before.overrun) bits |= commerror::Overrun;
+        if (now.parity != before.parity) bits |= commerror::RxParity;
+        if (now.frame != before.frame) bits |= commerror::Frame;
+        if (now.brk != before.brk) bits |= commerror::Break;
+        return bits;
+    }
+
+    // After a hang-up the device stays readable (and failing) for good, so it is not polled again.
+    std::uint32_t hangUp(std::uint32_t mask, std::uint32_t event, const char* why) {
+        qCDebug(lcSerial) << "event thread:" << why << "- waiting only for close";
+        hungUp_ = true;
+        return mask & event;
+    }
+
+    // The queue count, taken when no Read completed meanwhile, so that consumed_ + count never
+    // counts a byte twice; false when the count cannot be had.
+    bool queueSnapshot(int& count) {
+        for (;;) {
+            const std::uint64_t before = consumed_.load();
+            if (ioctl(fd_, FIONREAD, &count) != 0) return false;
+            if (consumed_.load() == before) return true;
+        }
+    }
+
+    void waitForWake(int timeoutMs) {
+        pollfd p{wakeFd_, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) > 0) consumeWake();
+    }
+
+    void consumeWake() {
+        std::uint64_t value;
+        while (::read(wakeFd_, &value, sizeof value) < 0 && errno == EINTR) {
+        }
+    }
+
+    const int fd_;
+    const int wakeFd_;
+    const bool pseudoTerminal_;
+    serial_icounter_struct clearedCounters_{}; // UI thread: line errors already reported
+    std::atomic<std::uint64_t> consumed_{0};   // bytes taken by Read since open
+    // Event thread only.
+    serial_icounter_struct watchedCounters_{};
+    std::uint64_t arrived_ = 0; // the most input known to have arrived since open
+    bool inputSeen_ = false;
+    bool hungUp_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    // The lock goes with the descriptor, so a crashed holder never blocks the device.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd < 0) {
+        error = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<PosixDevice>(fd, wakeFd);
+}
