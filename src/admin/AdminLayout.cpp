@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QPushButton>
+#include <QTableWidget>
 
 namespace {
 constexpr int kSideWidth = 120;
@@ -26,4 +27,10 @@ void layOutAdminDialog(QWidget* dialog, QWidget* top, QWidget* grid, QWidget* si
     }
     layout->addWidget(grid, row, 0, Qt::AlignTop);
     layout->addLayout(column, row, 1);
+}
+
+void useAligningFont(QTableWidget* grid) {
+    QFont font(QStringLiteral("굴림체"));
+    font.setPixelSize(12);
+    grid->setFont(font);
 }

@@ -4,8 +4,11 @@
 #pragma once
 
 class QPushButton;
+class QTableWidget;
 class QWidget;
 
 // Installs the layout on dialog; top may be null.
 void layOutAdminDialog(QWidget* dialog, QWidget* top, QWidget* grid, QWidget* side, QPushButton* run,
                        QPushButton* close);
+// The grid texts line up by their leading blanks: they are shown in the dual-width 굴림체.
+void useAligningFont(QTableWidget* grid);

@@ -31,6 +31,7 @@ TMDIChild::TMDIChild(ReaderLink& link, const QString& caption, QWidget* parent)
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TMDIChild::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMDIChild::Button2Click);
+    useAligningFont(Grid);
     layOutAdminDialog(this, clock, Grid, panel, Button1, Button2);
     fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();

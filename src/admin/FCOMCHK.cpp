@@ -50,6 +50,7 @@ TComCheck::TComCheck(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCa
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TComCheck::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TComCheck::Button2Click);
+    useAligningFont(Grid);
     layOutAdminDialog(this, nullptr, Grid, side, Button1, Button2);
     fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();

@@ -31,6 +31,7 @@ TPanDel::TPanDel(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TPanDel::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TPanDel::Button2Click);
+    useAligningFont(Grid);
     layOutAdminDialog(this, nullptr, Grid, panel, Button1, Button2);
     fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();

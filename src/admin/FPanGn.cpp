@@ -26,6 +26,7 @@ TPanGn::TPanGn(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaption,
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TPanGn::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TPanGn::Button2Click);
+    useAligningFont(Grid);
     layOutAdminDialog(this, nullptr, Grid, panel, Button1, Button2);
     fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();

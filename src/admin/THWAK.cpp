@@ -28,6 +28,7 @@ TForm_Th::TForm_Th(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCapt
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TForm_Th::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_Th::Button2Click);
+    useAligningFont(Grid);
     layOutAdminDialog(this, clock, Grid, panel, Button1, Button2);
     fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();
