@@ -84,6 +84,8 @@ public:
     const std::vector<RecordBytes>& records() const { return records_; }
     // Records already uploaded (the first uploadedCount() of records()).
     std::size_t uploadedCount() const { return uploaded_; }
+    // The record "C1" hands out next, or has handed out and waits to see confirmed.
+    std::size_t uploadCursor() const { return cursor_; }
     std::size_t pendingCount() const { return records_.size() - uploaded_; }
 
     // On-line punches, offered one at a time to "C5".

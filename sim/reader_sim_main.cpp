@@ -10,7 +10,6 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,16 +38,19 @@ bool parseNumber(const char* text, int low, int high, int& out) {
 }
 
 // Returns an error text, empty when the options were good.
-std::string parse(int argc, char** argv, Options& o) {
+std::string parse(int argc, char** argv, Options& o, bool& help) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--help") {
+            help = true;
+            continue;
+        }
         if (arg == "--no-pacing") {
             o.pacing = false;
             continue;
         }
-        if (!value) return arg == "--help" ? std::string() : "unknown option or missing value: " + arg;
-        ++i;
+        if (i + 1 >= argc) return "unknown option or missing value: " + arg;
+        const char* value = argv[++i];
         if (arg == "--readers") {
             if (!parseNumber(value, 1, sim::kMaxReaders, o.readers)) return "--readers takes 1 to 12";
         } else if (arg == "--records") {
@@ -84,21 +86,15 @@ std::string describe(const sim::LineEvent& e) {
 
 int main(int argc, char** argv) {
     Options options;
-    const std::string error = parse(argc, argv, options);
+    bool help = false;
+    const std::string error = parse(argc, argv, options, help);
     if (!error.empty()) {
         std::cerr << "qrx-reader-sim: " << error << "\n" << kUsage;
         return 2;
     }
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--help") {
-            std::cout << kUsage;
-            return 0;
-        }
-    struct stat st {};
-    if (lstat(options.link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        std::cerr << "qrx-reader-sim: " << options.link
-                  << " exists and is not a symbolic link; remove it or choose another name with --link\n";
-        return 1;
+    if (help) {
+        std::cout << kUsage;
+        return 0;
     }
 
     // Signals are taken by sigtimedwait below; blocked before the service thread starts, so
@@ -107,7 +103,10 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A closed log pipe must not kill the sim before it has removed its link.
+    std::signal(SIGPIPE, SIG_IGN);
 
     std::mutex out;
     try {
@@ -122,7 +121,12 @@ int main(int argc, char** argv) {
             std::lock_guard<std::mutex> lock(out);
             std::cout << describe(e) << std::endl;
         });
-        line.makeLink(options.link);
+        try {
+            line.makeLink(options.link);
+        } catch (const std::runtime_error& e) {
+            std::cerr << "qrx-reader-sim: " << e.what() << "; remove it or choose another name with --link\n";
+            return 1;
+        }
         {
             std::lock_guard<std::mutex> lock(out);
             std::cout << "qrx-reader-sim: " << options.readers << " readers on " << line.devicePath() << " ("
@@ -132,7 +136,7 @@ int main(int argc, char** argv) {
         for (;;) {
             timespec wait{options.punchEvery > 0 ? options.punchEvery : 3600, 0};
             const int signal = sigtimedwait(&stopSignals, nullptr, &wait);
-            if (signal == SIGINT || signal == SIGTERM) break;
+            if (signal > 0) break;
             if (signal < 0 && errno == EAGAIN && options.punchEvery > 0) {
                 const int id = nextPuncher % options.readers + 1;
                 ++nextPuncher;

@@ -37,6 +37,7 @@ private slots:
     void upload();
     void uploadAbandoned();
     void eraseRecords();
+    void recordBytesKeptAsGiven();
     void online();
     void modeTable();
     void customerDownloadOverflow();
@@ -180,6 +181,15 @@ void AnswerTest::eraseRecords() {
     QCOMPARE(ask(QByteArray::fromHex("0221635323032F2D"), 8).toHex(), QByteArray("0221635323032f2d"));
     QCOMPARE(ask(QByteArray::fromHex("0221635423032F2E"), 11).toHex(), QByteArray("0221635426202020032621"));
     QCOMPARE(ask(kC1, kC6.size()), kC6);
+}
+
+// A record given as bytes goes out unchanged, nibbles above 9 included.
+void AnswerTest::recordBytesKeptAsGiven() {
+    const sim::RecordBytes odd{0x00, 0x0A, 0x01, 0x00, 0x00, 0x01, 0x23, 0x4F,
+                               0x0A, 0x20, 0x04, 0x03, 0x15, 0x08, 0x59, 0x30};
+    line_->withReader(2, [&](sim::Reader& r) { r.addRecordBytes(odd); });
+    const QByteArray answer = frame(2, "C1", toQt(sim::Bytes(odd.begin(), odd.end())));
+    QCOMPARE(ask(QByteArray::fromHex("0222635123032F2C"), answer.size()).toHex(), answer.toHex());
 }
 
 void AnswerTest::online() {
