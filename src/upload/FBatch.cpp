@@ -1,0 +1,246 @@
+#include "FBatch.h"
+
+#include "BatchExchange.h"
+#include "Formats.h"
+#include "PieGauge.h"
+#include "Prompts.h"
+#include "ReaderLink.h"
+#include "ReaderPanel.h"
+#include "UploadFiles.h"
+#include "UploadWidgets.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <numeric>
+
+namespace {
+const char* const kCaption = "수집자료 올려받기 (일괄작업)";
+const char* const kRun = "실행[&S]";
+const char* const kClose = "종료[&X]";
+const char* const kTotal = "총건수";
+const char* const kProgress = "진행건수";
+const char* const kWorkProgress = "Work Progress";
+const char* const kZeroCount = "000000";
+const char* const kNoDirectory = "자료를 출력할 디렉토리가 없습니다";
+const char* const kDirectoryCaption = "에러";
+const char* const kNothingToFetch = " 수집건수가 없습니다!";
+const char* const kNoAnswer = "응답이 없습니다";
+const char* const kBadAnswer = "수신데이터 에러";
+const char* const kReaderFailed = "번리더 에러발생.. 다시UpLoad하세요";
+const char* const kDone = "업로드가 완료되었습니다!";
+const char* const kDoneCaption = "확인";
+constexpr int kCountWaitAllMs = 60;
+constexpr int kCountWaitOneMs = 100;
+constexpr int kClockIntervalMs = 100;
+constexpr int kListPage = 500;
+
+QString utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+} // namespace
+
+TBatch::TBatch(ReaderLink& link, QWidget* parent) : ReaderDialog(link, utf8(kCaption), parent) {
+    setObjectName("Batch");
+    list = new RecordList(this);
+    Rich = list->Rich;
+    marks = new ReaderMarks(this);
+    clock = new ClockPanels(this);
+    addReaderPanel();
+
+    Label3 = new QLabel(utf8(kTotal), this);
+    Label3->setObjectName("Label3");
+    Cap1 = makePanel(this, "Cap1", utf8(kZeroCount));
+    Label4 = new QLabel(utf8(kProgress), this);
+    Label4->setObjectName("Label4");
+    Cap2 = makePanel(this, "Cap2", utf8(kZeroCount));
+    QFont countFont = font();
+    countFont.setBold(true);
+    countFont.setPixelSize(16);
+    for (QLabel* cap : {Cap1, Cap2}) {
+        cap->setFont(countFont);
+        cap->setFixedHeight(28);
+        cap->setStyleSheet(QStringLiteral("background: white;"));
+    }
+    Label2 = new QLabel(utf8(kWorkProgress), this);
+    Label2->setObjectName("Label2");
+    Gauge1 = new PieGauge(this);
+    Gauge1->setFixedSize(84, 84);
+    Button1 = makeButton("Button1", utf8(kRun));
+    Button2 = makeButton("Button2", utf8(kClose));
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(4);
+    side->addWidget(panel);
+    side->addSpacing(6);
+    auto* counts = new QGridLayout;
+    counts->addWidget(Label3, 0, 0);
+    counts->addWidget(Label4, 0, 1);
+    counts->addWidget(Cap1, 1, 0);
+    counts->addWidget(Cap2, 1, 1);
+    side->addLayout(counts);
+    side->addSpacing(6);
+    side->addWidget(Label2, 0, Qt::AlignHCenter);
+    side->addWidget(Gauge1, 0, Qt::AlignHCenter);
+    side->addStretch();
+    side->addWidget(Button1);
+    side->addWidget(Button2);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(list);
+    top->addLayout(side);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addLayout(top);
+    layout->addWidget(marks);
+    layout->addWidget(clock);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kClockIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TBatch::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &TBatch::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TBatch::Button2Click);
+    FormCreate();
+    fixSize(sizeHint().width(), sizeHint().height());
+}
+
+void TBatch::FormCreate() {
+    link.SelectedReader = panel->TSBAR->value();
+    stop_ = false;
+    ClearReaderPanels();
+    Timer1Timer();
+    Timer1->start();
+}
+
+void TBatch::Timer1Timer() {
+    clock->sample();
+}
+
+void TBatch::ClearReaderPanels() {
+    marks->clear();
+}
+
+void TBatch::Button1Click() {
+    runJob([this] {
+        Button1->setEnabled(false);
+        struct Reenable {
+            QPushButton* button;
+            ~Reenable() { button->setEnabled(true); }
+        } reenable{Button1};
+        list->clear();
+        ClearReaderPanels();
+        link.ClearInput();
+        if (link.SelectedReader == 0)
+            UploadBatch(0, true);
+        else
+            UploadBatch(link.SelectedReader, false);
+    });
+}
+
+void TBatch::Button2Click() {
+    Button1->setEnabled(true);
+    stop_ = true;
+    close();
+}
+
+bool TBatch::countAll(int readers) {
+    if (link.CheckReaders()) return false;
+    link.ClearInput();
+    int total = 0;
+    for (int i = 1; i <= readers; ++i) {
+        const Reply reply = batch::requestCount(link, i, kCountWaitAllMs);
+        if (reply.status == '1') total += decimalValue(batch::countDigits(reply));
+    }
+    Cap1->setText(sixDigits(total));
+    Gauge1->setMaxValue(total);
+    if (total == 0) {
+        list->addLine(utf8(kNothingToFetch));
+        return false;
+    }
+    return true;
+}
+
+bool TBatch::countOne(int id) {
+    link.processEvents();
+    panel->showReader(id);
+    link.ClearInput();
+    const Reply reply = batch::requestCount(link, id, kCountWaitOneMs);
+    if (reply.status == '0') {
+        link.ShowNotice(utf8(kNoAnswer));
+        return false;
+    }
+    if (reply.status != '1') {
+        link.ShowNotice(utf8(kBadAnswer));
+        return false;
+    }
+    const QString digits = batch::countDigits(reply);
+    Cap1->setText(digits);
+    const int count = decimalValue(digits);
+    if (count == 0) {
+        list->addLine(utf8(kNothingToFetch));
+        return false;
+    }
+    Gauge1->setMaxValue(count);
+    return true;
+}
+
+void TBatch::UploadBatch(int id, bool all) {
+    if (!outputDirExists()) {
+        prompts().message(utf8(kNoDirectory), utf8(kDirectoryCaption), Prompts::Icon::Error);
+        return;
+    }
+    const ClockSnapshot day = clock->clock;
+    RotateBatchFile(UploadFileName('B', day.year, day.month, day.day).chopped(4));
+    lastSeq_.fill(0);
+    recordCounter_ = 0;
+    const int readers = link.ReaderCount;
+    if (!(all ? countAll(readers) : countOne(id))) return;
+
+    UploadFile file(UploadFileName('B', day.year, day.month, day.day), UploadFile::Mode::Truncate,
+                    UploadFile::Sync::AtClose);
+    const int first = all ? 1 : id;
+    const int last = all ? readers : id;
+    for (int i = first; i <= last; ++i) {
+        panel->showReader(i);
+        const batch::ReaderEnd end = batch::uploadReader(
+            link, i, [this] { return stop_; },
+            [&](const TPunchRecord& record) { takeRecord(file, i, record, readers); });
+        if (end == batch::ReaderEnd::Stopped) {
+            file.close();
+            return;
+        }
+        if (end == batch::ReaderEnd::Failed) {
+            file.close();
+            link.ShowNotice(twoDigits(i) + utf8(kReaderFailed));
+            link.SendFrame("C2", i);
+            Button1->setEnabled(true);
+            link.processEvents();
+            return;
+        }
+    }
+    file.close();
+    if (all) panel->showAll();
+    prompts().message(utf8(kDone), utf8(kDoneCaption), Prompts::Icon::None);
+}
+
+// The line goes to the file before it is shown, so that nothing in the list is missing from
+// the file, whatever happens next.
+void TBatch::takeRecord(UploadFile& file, int reader, const TPunchRecord& record, int readers) {
+    file.writeLine(FormatFileLine(reader, record));
+    list->addLine(FormatScreenLine(reader, record));
+    link.processEvents();
+    const int seq = RecordSeq(record);
+    marks->show(reader, sixDigits(seq));
+    if (reader >= 1 && reader <= 12) lastSeq_[std::size_t(reader)] = seq;
+    const int sum = std::accumulate(lastSeq_.begin() + 1, lastSeq_.begin() + 1 + std::min(readers, 12), 0);
+    Cap2->setText(sixDigits(sum));
+    Gauge1->setProgress(sum);
+    if (recordCounter_ != 0 && recordCounter_ % kListPage == 0) list->clear();
+    list->scrollWithCaret();
+    ++recordCounter_;
+}

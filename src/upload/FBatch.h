@@ -1,0 +1,51 @@
+// TBatch, "수집자료 올려받기 (일괄작업)": fetches in one pass every punch record that one reader
+// or all configured readers hold, lists each and writes it to the day's batch file.
+#pragma once
+
+#include "ReaderDialog.h"
+
+#include <array>
+
+class ClockPanels;
+class PieGauge;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class ReaderMarks;
+class RecordList;
+class UploadFile;
+struct TPunchRecord;
+
+class TBatch : public ReaderDialog {
+    Q_OBJECT
+public:
+    explicit TBatch(ReaderLink& link, QWidget* parent = nullptr);
+
+    RecordList* list;
+    QPlainTextEdit* Rich;
+    ReaderMarks* marks;
+    ClockPanels* clock;
+    QLabel *Label2, *Label3, *Label4;
+    QLabel *Cap1, *Cap2;
+    PieGauge* Gauge1;
+    QPushButton *Button1, *Button2;
+    QTimer* Timer1;
+
+    void FormCreate();
+    void Timer1Timer();
+    void Button1Click();
+    void Button2Click();
+    void ClearReaderPanels();
+    void UploadBatch(int id, bool all);
+
+private:
+    // The readers to read and the number of records to fetch; false when the job ends here.
+    bool countAll(int readers);
+    bool countOne(int id);
+    void takeRecord(UploadFile& file, int reader, const TPunchRecord& record, int readers);
+
+    bool stop_ = false;
+    std::array<int, 13> lastSeq_{}; // index = reader id
+    int recordCounter_ = 0;
+};

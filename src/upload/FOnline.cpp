@@ -1,0 +1,216 @@
+#include "FOnline.h"
+
+#include "CommInt.h"
+#include "Formats.h"
+#include "OnlineExchange.h"
+#include "Prompts.h"
+#include "ReaderLink.h"
+#include "ReaderPanel.h"
+#include "UploadFiles.h"
+#include "UploadWidgets.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const char* const kCaption = "수집자료 올려받기 (ON-LINE)";
+const char* const kRun = "실행[&S]";
+const char* const kClose = "종료[&X]";
+const char* const kIndicatorLabel = "INDICATOR";
+const char* const kIndicator = "ON-LINE";
+const char* const kProgress = "진행건수";
+const char* const kZeroCount = "000000";
+const char* const kNoDirectory = "자료를 출력할 디렉토리가 없습니다";
+const char* const kDirectoryCaption = "에러";
+const char* const kNoReaders = "현재 연결된 리더가 없습니다";
+const char* const kGapReader = "번리더 ";
+const char* const kGap = "카운트 누락";
+constexpr int kTimerIntervalMs = 10;
+constexpr int kBlinkTicks = 4;
+constexpr int kListPage = 500;
+
+QString utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+} // namespace
+
+TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
+    : ReaderDialog(link, utf8(kCaption), parent), comm_(comm) {
+    setObjectName("Online");
+    list = new RecordList(this);
+    Rich = list->Rich;
+    marks = new ReaderMarks(this);
+    clock = new ClockPanels(this);
+    addReaderPanel();
+
+    Label2 = new QLabel(utf8(kIndicatorLabel), this);
+    Label2->setObjectName("Label2");
+    CAPONLINE = makePanel(this, "CAPONLINE", QString(), false);
+    CAPONLINE->setEnabled(false);
+    CAPONLINE->setFixedHeight(34);
+    QFont indicatorFont = font();
+    indicatorFont.setBold(true);
+    indicatorFont.setPixelSize(18);
+    CAPONLINE->setFont(indicatorFont);
+    Label4 = new QLabel(utf8(kProgress), this);
+    Label4->setObjectName("Label4");
+    Cap1 = makePanel(this, "Cap1", utf8(kZeroCount));
+    QFont countFont = font();
+    countFont.setBold(true);
+    countFont.setPixelSize(16);
+    Cap1->setFont(countFont);
+    Cap1->setFixedHeight(28);
+    Cap1->setStyleSheet(QStringLiteral("background: white;"));
+    Button1 = makeButton("Button1", utf8(kRun));
+    Button2 = makeButton("Button2", utf8(kClose));
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(4);
+    side->addWidget(panel);
+    side->addSpacing(6);
+    side->addWidget(Label2);
+    side->addWidget(CAPONLINE);
+    side->addSpacing(6);
+    side->addWidget(Label4);
+    side->addWidget(Cap1);
+    side->addStretch();
+    side->addWidget(Button1);
+    side->addWidget(Button2);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(list);
+    top->addLayout(side);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addLayout(top);
+    layout->addWidget(marks);
+    layout->addWidget(clock);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kTimerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TOnline::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &TOnline::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TOnline::Button2Click);
+    FormCreate();
+    fixSize(sizeHint().width(), sizeHint().height());
+}
+
+void TOnline::FormCreate() {
+    link.SelectedReader = panel->TSBAR->value();
+    blinkCounter_ = 0;
+    blinkShown_ = false;
+    setIndicatorColour(Qt::red);
+    stop_ = false;
+    ClearReaderPanels();
+    clock->sample();
+    Timer1->start();
+}
+
+void TOnline::setIndicatorColour(const QColor& colour) {
+    indicatorColour_ = colour;
+    CAPONLINE->setStyleSheet(QStringLiteral("QLabel { background: red; color: %1; }").arg(colour.name()));
+}
+
+void TOnline::Timer1Timer() {
+    clock->sample();
+    if (++blinkCounter_ > kBlinkTicks) {
+        blinkCounter_ = 0;
+        blinkShown_ = !blinkShown_;
+        CAPONLINE->setText(blinkShown_ ? utf8(kIndicator) : QString());
+    }
+}
+
+void TOnline::ClearReaderPanels() {
+    marks->clear();
+}
+
+void TOnline::Button1Click() {
+    runJob([this] {
+        Button1->setEnabled(false);
+        setIndicatorColour(Qt::white);
+        list->clear();
+        DrainInput();
+        if (link.SelectedReader == 0)
+            RunOnline(0, true);
+        else
+            RunOnline(link.SelectedReader, false);
+    });
+}
+
+void TOnline::Button2Click() {
+    Button1->setEnabled(true);
+    stop_ = true;
+    close();
+}
+
+void TOnline::done(int result) {
+    FormClose();
+    ReaderDialog::done(result);
+}
+
+void TOnline::FormClose() {
+    runGuarded([this] {
+        comm_.Close();
+        comm_.Open();
+    });
+}
+
+void TOnline::DrainInput() {
+    const int pending = link.Comm.InQueueCount();
+    for (int i = 0; i < pending; ++i) {
+        char byte;
+        link.Comm.Read(&byte, 1);
+    }
+}
+
+void TOnline::RunOnline(int id, bool all) {
+    online::SequenceTracker seqs;
+    online::Poller poller(link, [this] { return stop_; });
+    recordCounter_ = 0;
+    if (!outputDirExists()) {
+        setIndicatorColour(Qt::red);
+        prompts().message(utf8(kNoDirectory), utf8(kDirectoryCaption), Prompts::Icon::Error);
+        return;
+    }
+    const ClockSnapshot day = clock->clock;
+    UploadFile file(UploadFileName('A', day.year, day.month, day.day), UploadFile::Mode::Append,
+                    UploadFile::Sync::EachLine);
+    const int readers = link.ReaderCount;
+    const int first = all ? 1 : id;
+    const int last = all ? readers : id;
+    for (;;) {
+        link.processEvents();
+        if (stop_) break;
+        if (poller.idleTooLong()) {
+            link.ShowNotice(utf8(kNoReaders));
+            setIndicatorColour(Qt::red);
+            break;
+        }
+        for (int i = first; i <= last && !stop_; ++i)
+            if (const auto record = poller.visit(i)) takeRecord(file, seqs, i, *record, readers);
+    }
+    file.close();
+}
+
+// The record reaches the file (and the disk) before anything else happens: before the gap
+// notice, which waits for the operator, and before it is listed, so that every listed record
+// is in the file whatever happens next.
+void TOnline::takeRecord(UploadFile& file, online::SequenceTracker& seqs, int reader,
+                         const TPunchRecord& record, int readers) {
+    const online::Verdict verdict = seqs.take(reader, record);
+    if (verdict.duplicate) return;
+    marks->show(reader, seqDigits(record));
+    file.writeLine(FormatFileLine(reader, record));
+    if (verdict.expected >= 0)
+        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
+    Cap1->setText(sixDigits(seqs.sum(readers)));
+    if (recordCounter_ % kListPage == 0) list->clear();
+    ++recordCounter_;
+    list->addLine(FormatScreenLine(reader, record));
+    list->scrollWithCaret();
+}

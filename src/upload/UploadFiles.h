@@ -1,0 +1,51 @@
+// The day's upload files under .\DATA2: their names, the rotation of earlier batch files of
+// the day, and the output file itself (ASCII lines ended by CR LF).
+#pragma once
+
+#include <QString>
+
+// ".\DATA2", the folder both uploads write into; the program never creates it.
+extern const QString kOutputDir;
+// True when the output folder exists on this machine.
+bool outputDirExists();
+
+// ".\DATA2\B20040315.TXT" for prefix 'B' on 15 March 2004; 'A' names the on-line file.
+QString UploadFileName(char prefix, int year, int month, int day);
+
+// Moves an earlier batch file of the day (base name + ".TXT", base name as Windows path without
+// the extension) out of the way: to "-0" when no numbered copy exists, else one above the
+// highest copy; with "-9" taken, "-0" is dropped and "-1".."-9" move down one first.
+// Copies are only ever renamed onto free names, so a failed shift never overwrites a copy.
+// Raises FileError, leaving the file of the day where it was, when that file cannot be moved:
+// the job must not go on and truncate it.
+void RotateBatchFile(const QString& baseName);
+
+// An output file open for one job. Every line goes to the operating system as it is written,
+// so a crash of the program loses nothing written; with Sync::EachLine each line is also forced
+// to the disk before writeLine returns, so a power cut loses nothing either. The file is closed
+// by close() (which reports errors) or, on every other way out of a job, by the destructor.
+class UploadFile {
+public:
+    enum class Mode { Truncate, Append };
+    enum class Sync { AtClose, EachLine };
+
+    // Opens (creates) the file; raises FileError with the system's description.
+    UploadFile(const QString& windowsPath, Mode mode, Sync sync);
+    ~UploadFile();
+    UploadFile(const UploadFile&) = delete;
+    UploadFile& operator=(const UploadFile&) = delete;
+
+    // Writes the line (ASCII) and CR LF; raises FileError.
+    void writeLine(const QString& line);
+    // Forces what was written to the disk, then closes; raises FileError. Does nothing when
+    // already closed.
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    const QString& path() const { return path_; }
+
+private:
+    void sync();
+    QString path_;
+    Sync sync_;
+    int fd_ = -1;
+};
