@@ -34,6 +34,22 @@ void addFault(SimStation& station, int id, const sim::Fault& fault) {
     station.line.withReader(id, [&](sim::Reader& r) { r.addFault(fault); });
 }
 
+// The maintenance handler of ButtonN.
+void press(TGaekHk* dlg, int button) {
+    switch (button) {
+    case 3:
+        return dlg->Button3Click();
+    case 4:
+        return dlg->Button4Click();
+    case 5:
+        return dlg->Button5Click();
+    case 6:
+        return dlg->Button6Click();
+    default:
+        return dlg->Button7Click();
+    }
+}
+
 QStringList row(QTableWidget* grid, int r) {
     QStringList cells;
     for (int c = 1; c < grid->columnCount(); ++c) cells << cellText(grid, r, c);
@@ -157,9 +173,7 @@ private slots:
         holdCustomer(station, 1);
         OpenDialog<TGaekHk> dlg(station.link);
         dlg->Edit1->setText(entry);
-        (dlg.get()->*(button == 3   ? &TGaekHk::Button3Click
-                      : button == 4 ? &TGaekHk::Button4Click
-                                    : &TGaekHk::Button5Click))();
+        press(dlg.get(), button);
         QCOMPARE(station.boxes.texts(), QStringList{kBadEntry});
         QVERIFY(station.line.wireBytes().empty());
         QCOMPARE(customersOf(station, 1), size_t(1));
@@ -176,10 +190,7 @@ private slots:
         OpenDialog<TGaekHk> dlg(station.link);
         dlg->panel->RadioGroup1Click(1);
         dlg->Edit1->setText("1234567890");
-        using Handler = void (TGaekHk::*)();
-        const Handler handlers[] = {&TGaekHk::Button3Click, &TGaekHk::Button4Click, &TGaekHk::Button5Click,
-                                    &TGaekHk::Button6Click, &TGaekHk::Button7Click};
-        (dlg.get()->*handlers[button - 3])();
+        press(dlg.get(), button);
         QCOMPARE(station.boxes.texts(), QStringList{kChooseOneReader});
         QVERIFY(station.line.wireBytes().empty());
         QCOMPARE(cellText(dlg->Grid, 0, 1), QStringLiteral("  사 원 번 호"));
