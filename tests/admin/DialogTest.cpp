@@ -203,6 +203,16 @@ private slots:
         QCOMPARE(gridColumn(dialog->Grid, 1), expected);
     }
 
+    // Three ticks of the main timer leave a reader time to answer "C4" at the line's own speed.
+    void recordCountAtLineSpeed() {
+        SimStation station(2, 2, true);
+        station.line.withReader(2, [](sim::Reader& r) { r.addRecords(12); });
+        Owned<TPanGn> dialog(new TPanGn(station.link));
+        chooseAllReaders(dialog->panel);
+        dialog->Button1Click();
+        QCOMPARE(gridColumn(dialog->Grid, 1, 1, 2), QStringList({"  000000건", "  000012건"}));
+    }
+
     // --- delete all ---
     void deleteAll() {
         SimStation station(3, 4);
