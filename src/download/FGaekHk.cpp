@@ -1,16 +1,16 @@
 #include "FGaekHk.h"
 
+#include "AdminLayout.h"
 #include "CustomerRecords.h"
 #include "Prompts.h"
 #include "ReaderGrid.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
 
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 const QString kCaption = QStringLiteral("고객자료 개인별 확인/관리");
@@ -40,37 +40,28 @@ TGaekHk::TGaekHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
     Panel2->setFixedSize(80, 26);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName("Edit1");
-    Edit1->setFixedHeight(26);
+    Edit1->setFixedSize(120, 26);
     Grid = makeReaderGrid(this, GridLayout{13,
                                            {50, 130, 40, 110},
                                            {QStringLiteral(" I D"), QStringLiteral("  사 원 번 호"),
                                             QStringLiteral("음수"), QStringLiteral("   잔  액")},
                                            QStringLiteral(" "),
                                            22});
-    QFont cells(QStringLiteral("굴림체"));
-    cells.setPixelSize(12);
-    Grid->setFont(cells);
+    useAligningFont(Grid);
     Button1 = makeButton("Button1", kRunCaption);
     Button2 = makeButton("Button2", kCloseCaption);
     connect(Button1, &QPushButton::clicked, this, &TGaekHk::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TGaekHk::Button2Click);
     connect(Edit1, &QLineEdit::returnPressed, this, [this] { Edit1KeyPress('\r'); });
 
-    auto* entry = new QHBoxLayout;
-    entry->addWidget(Panel2);
-    entry->addWidget(Edit1);
-    auto* side = new QVBoxLayout;
-    side->addWidget(panel);
-    side->addStretch();
-    side->addWidget(Button1);
-    side->addWidget(Button2);
-    auto* layout = new QGridLayout(this);
-    layout->addLayout(entry, 0, 0);
-    layout->addWidget(Grid, 1, 0);
-    layout->addLayout(side, 0, 1, 2, 1);
-    layout->setColumnMinimumWidth(1, 130);
-    const QSize size = layout->sizeHint();
-    fixSize(size.width(), size.height());
+    auto* entry = new QWidget(this);
+    auto* entryLayout = new QHBoxLayout(entry);
+    entryLayout->setContentsMargins(0, 0, 0, 0);
+    entryLayout->addWidget(Panel2);
+    entryLayout->addWidget(Edit1);
+    entryLayout->addStretch();
+    layOutAdminDialog(this, entry, Grid, panel, Button1, Button2);
+    fixSize(sizeHint().width(), sizeHint().height());
     FormCreate();
 }
 

@@ -1,14 +1,12 @@
 #include "ReaderTableDialog.h"
 
+#include "AdminLayout.h"
+#include "InputDrain.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 const QString kWarningCaption = QStringLiteral("삭제경고");
@@ -19,26 +17,15 @@ constexpr int kResultColumn = 1;
 ReaderTableDialog::ReaderTableDialog(ReaderLink& link, const Shape& shape, Exchange exchange, QWidget* parent)
     : ReaderDialog(link, shape.caption, parent), shape_(shape), exchange_(std::move(exchange)) {
     Grid = makeReaderGrid(this, shape.grid);
-    QFont cells(QStringLiteral("굴림체"));
-    cells.setPixelSize(12);
-    Grid->setFont(cells);
+    useAligningFont(Grid);
     addReaderPanel();
     Button1 = makeButton("Button1", shape.runCaption);
-    if (shape.runInRed) Button1->setStyleSheet(QStringLiteral("color: red;"));
+    if (shape.runInRed) Button1->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     Button2 = makeButton("Button2", kCloseCaption);
     connect(Button1, &QPushButton::clicked, this, &ReaderTableDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &ReaderTableDialog::Button2Click);
-
-    auto* side = new QVBoxLayout;
-    side->addWidget(panel);
-    side->addStretch();
-    side->addWidget(Button1);
-    side->addWidget(Button2);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Grid, 0, Qt::AlignTop);
-    layout->addLayout(side);
-    const QSize size = layout->sizeHint();
-    fixSize(std::max(size.width(), Grid->width() + 150), size.height());
+    layOutAdminDialog(this, nullptr, Grid, panel, Button1, Button2);
+    fixSize(sizeHint().width(), sizeHint().height());
 }
 
 void ReaderTableDialog::Button1Click() {
@@ -53,7 +40,7 @@ void ReaderTableDialog::run() {
     if (!shape_.warning.isEmpty() &&
         !prompts().confirm(shape_.warning, kWarningCaption, Prompts::Icon::Warning))
         return;
-    link.ClearInput();
+    drainInput(link.Comm);
     fillColumns(Grid, {kResultColumn}, 1, shape_.grid.rows - 1, QString());
     forEachSelectedReader(
         shape_.walk, [this](int reader) { setCell(Grid, reader, kResultColumn, exchange_(link, reader)); });

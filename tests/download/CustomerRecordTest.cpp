@@ -106,10 +106,11 @@ private slots:
     }
 
     void allReadersEachGetTheirRow() {
-        SimStation station(4, 3);
+        SimStation station(5, 4);
         holdCustomer(station, 1);
         holdCustomer(station, 3);
         addFault(station, 3, sim::Fault::badChecksum().on("D4"));
+        addFault(station, 4, sim::Fault::silent());
         OpenDialog<TGaekHk> dlg(station.link);
         setCell(dlg->Grid, 5, 1, "old");
         dlg->panel->RadioGroup1Click(1);
@@ -118,19 +119,11 @@ private slots:
         QCOMPARE(row(dlg->Grid, 1), (QStringList{"  1234567890", " Yes", " -0001500원"}));
         QCOMPARE(row(dlg->Grid, 2), (QStringList{"번호가 없습니다", "", ""}));
         QCOMPARE(row(dlg->Grid, 3), (QStringList{" 데이터 에러", "", ""}));
-        for (int r = 4; r <= 12; ++r) QCOMPARE(row(dlg->Grid, r), (QStringList{"", "", ""}));
-        QVERIFY(station.commands(4).isEmpty());
+        QCOMPARE(row(dlg->Grid, 4), (QStringList{"응답이 없습니다", "", ""}));
+        for (int r = 5; r <= 12; ++r) QCOMPARE(row(dlg->Grid, r), (QStringList{"", "", ""}));
+        QVERIFY(station.commands(5).isEmpty());
         QCOMPARE(dlg->panel->capid->text(), QStringLiteral("ALL"));
         QCOMPARE(station.link.SelectedReader, 0);
-    }
-
-    void silentReader() {
-        SimStation station(1);
-        addFault(station, 1, sim::Fault::silent());
-        OpenDialog<TGaekHk> dlg(station.link);
-        dlg->Edit1->setText("1234567890");
-        dlg->Button1Click();
-        QCOMPARE(row(dlg->Grid, 1), (QStringList{"응답이 없습니다", "", ""}));
     }
 
     void addChangeDelete() {
@@ -214,21 +207,6 @@ private slots:
         dlg->Button6Click();
         dlg->Button7Click();
         QCOMPARE(station.boxes.texts(), (QStringList{"응답이 없습니다", "제전송요청!"}));
-    }
-
-    void countText_data() {
-        QTest::addColumn<QChar>("status");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no answer") << QChar('0') << "     응답이 없습니다";
-        QTest::newRow("checksum") << QChar('2') << "     데이터가 부정확합니다";
-        QTest::newRow("N0") << QChar('3') << "     제전송요청!";
-        QTest::newRow("length") << QChar('4') << "";
-        QTest::newRow("wrong reader") << QChar('6') << "";
-    }
-    void countText() {
-        QFETCH(QChar, status);
-        QFETCH(QString, text);
-        QCOMPARE(customerCountText(Reply{char(status.unicode()), {}}), text);
     }
 
     void countOfOneReader() {

@@ -1,32 +1,13 @@
 // The input files of the downloads: how each line is packed and which lines are refused.
 #include "DownloadFiles.h"
 #include "DownloadTests.h"
-#include "FileError.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class FileLineTest : public QObject {
     Q_OBJECT
-    QTemporaryDir home;
-    QByteArray oldHome;
-
-    void writeHomeFile(const QString& relative, const QByteArray& bytes) {
-        const QString path = home.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
 
 private slots:
-    void initTestCase() {
-        oldHome = qgetenv("HOME");
-        qputenv("HOME", home.path().toUtf8());
-    }
-    void cleanupTestCase() { qputenv("HOME", oldHome); }
-
     void customerLine_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("good");
@@ -36,9 +17,7 @@ private slots:
             << QByteArray::fromHex("123456789012345678");
         QTest::newRow("short line: missing digits are zeros")
             << QByteArray("1234567") << true << QByteArray::fromHex("123456700000000000");
-        QTest::newRow("empty line") << QByteArray() << true << QByteArray(9, '\0');
         QTest::newRow("letter among the 18") << QByteArray("12345678901234567X") << false << QByteArray();
-        QTest::newRow("blank among the 18") << QByteArray("1234 6789012345678") << false << QByteArray();
     }
     void customerLine() {
         QFETCH(QByteArray, line);
@@ -106,54 +85,6 @@ private slots:
         if (!reason.isEmpty()) return;
         QCOMPARE(int(amount.id), id);
         QCOMPARE(amount.text, text);
-    }
-
-    // The whole file is read before anything is sent; the first bad line names file and line.
-    void badLineNamesFileAndLine_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("customer") << kCustomerFile
-                                  << QByteArray("123456789012345678\r\n123\r\n12345678901234567O\r\n")
-                                  << QStringLiteral(
-                                         "C:\\CARD\\DATA1\\CDATA.TXT 3번째 줄: 숫자가 아닌 문자가 있습니다");
-        QTest::newRow("meal id")
-            << kMealFile << QByteArray("0112\r\n1\r\n")
-            << QStringLiteral("C:\\CARD\\DATA1\\TDATA.TXT 2번째 줄: 리더번호가 두 자리 숫자가 아닙니다");
-        QTest::newRow("fixed amount id")
-            << kFixedAmountFile << QByteArray("A1xxxx\n")
-            << QStringLiteral("C:\\CARD\\DATA1\\PDATA.TXT 1번째 줄: 리더번호가 두 자리 숫자가 아닙니다");
-    }
-    void badLineNamesFileAndLine() {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, contents);
-        QFETCH(QString, message);
-        writeHomeFile(QStringLiteral("CARD/DATA1/") + file.section(QLatin1Char('\\'), -1), contents);
-        QString caught;
-        try {
-            if (file == kCustomerFile)
-                loadCustomerRecords(file);
-            else if (file == kMealFile)
-                loadMealLines(file);
-            else
-                loadFixedAmounts(file);
-        } catch (const FileError& e) {
-            caught = QString::fromUtf8(e.what());
-        }
-        QCOMPARE(caught, message);
-    }
-
-    // Lines end with CR LF or LF; a line longer than the reader's line buffer is cut, and its
-    // rest is not taken for a line of its own.
-    void linesOfAFile() {
-        writeHomeFile("CARD/DATA1/CDATA.TXT", "111111111111111111" + QByteArray(100, '9') +
-                                                  "\r\n222222222222222222\n\r\n333333333333333333");
-        const QList<QByteArray> records = loadCustomerRecords(kCustomerFile);
-        QCOMPARE(records.size(), 4);
-        QCOMPARE(records.at(0).toHex(), QByteArray("111111111111111111"));
-        QCOMPARE(records.at(1).toHex(), QByteArray("222222222222222222"));
-        QCOMPARE(records.at(2), QByteArray(9, '\0'));
-        QCOMPARE(records.at(3).toHex(), QByteArray("333333333333333333"));
     }
 };
 

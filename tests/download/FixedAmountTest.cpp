@@ -133,17 +133,6 @@ private slots:
         QCOMPARE(line.wire.toHex(), pass.repeated(5).toHex());
         QCOMPARE(sleeps, QList<int>(45, 500));
     }
-
-    // A port that refuses a write ends the run with the port's error.
-    void writeErrorEndsTheRun() {
-        FakeLine line;
-        line.open = false;
-        ScriptedPrompts boxes;
-        ReaderLink link(line, LinkEnv{[](bool) {}, [](int) {}});
-        OpenDialog<TGODN> dlg(link);
-        dlg->Button4Click();
-        QCOMPARE(boxes.texts(), QStringList{"Write error (Error: 9) "});
-    }
 };
 
 int runFixedAmountTests(int argc, char** argv) {

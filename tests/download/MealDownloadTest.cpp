@@ -124,16 +124,6 @@ private slots:
         QCOMPARE(dlg->capid->text(), QStringLiteral("ALL"));
     }
 
-    void emptyFile() {
-        SimStation station(1);
-        station.writeFile(kFile, QByteArray());
-        OpenDialog<TSikDn> dlg(station.link);
-        dlg->Button1Click();
-        QVERIFY(station.line.wireBytes().empty());
-        QCOMPARE(dlg->counters->cap1->text(), QStringLiteral("00건"));
-        QCOMPARE(dlg->counters->cap2->text(), QStringLiteral("00건"));
-    }
-
     void stopBeforeTheNextLine() {
         SimStation station(1);
         station.writeFile(kFile, mealFile({mealLine("01", 1), mealLine("01", 2), mealLine("01", 3)}));
