@@ -4,6 +4,22 @@ namespace batch {
 namespace {
 constexpr int kCountLength = 6;
 constexpr int kRecordLength = 19;
+constexpr int kQuietMs = 10;     // longer than one byte at 1200 bit/s
+constexpr int kQuietRounds = 50; // a line that never goes quiet is given up after half a second
+
+// A cut or garbled answer may still be arriving. Asked again at once, the reader would send the
+// repeated answer behind the rest of the first one: every later read would then begin in the
+// middle of an answer, each retry would fail the same way and the reader would be given up.
+// Waiting until no more input comes lets SendFrame's ClearInput drop the rest.
+void awaitQuietLine(ReaderLink& link) {
+    int before = link.Comm.InQueueCount();
+    for (int round = 0; round < kQuietRounds; ++round) {
+        link.sleep(kQuietMs);
+        const int now = link.Comm.InQueueCount();
+        if (now == before) return;
+        before = now;
+    }
+}
 } // namespace
 
 Reply requestCount(ReaderLink& link, int reader, int waitMs) {
@@ -46,7 +62,10 @@ ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>
             if (retries >= kRetryLimit) return ReaderEnd::Failed;
             ++retries;
             // After a bad answer the reader is asked to repeat it; silence then gets "N0" too.
-            if (reply.status != '0') nakMode = true;
+            if (reply.status != '0') {
+                nakMode = true;
+                awaitQuietLine(link);
+            }
             askAgain = !nakMode;
             if (nakMode) link.SendFrame("N0", reader);
         }

@@ -268,7 +268,7 @@ private slots:
 
 int runExchangeTests(int argc, char** argv) {
     ExchangeTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runGroup(test, argc, argv);
 }
 
 #include "ExchangeTest.moc"

@@ -296,7 +296,7 @@ private slots:
 
 int runOnlineTests(int argc, char** argv) {
     OnlineTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runGroup(test, argc, argv);
 }
 
 int runOnlineVictim(const QString& device, int readers) {

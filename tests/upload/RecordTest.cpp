@@ -225,7 +225,7 @@ private slots:
 
 int runRecordTests(int argc, char** argv) {
     RecordTest test;
-    return QTest::qExec(&test, argc, argv);
+    return runGroup(test, argc, argv);
 }
 
 #include "RecordTest.moc"

@@ -9,6 +9,11 @@
 #include <functional>
 
 class QAbstractButton;
+class QObject;
+
+// Runs one group. Test functions named on the command line are passed on only to the group that
+// has them, and a group none of whose functions is named is skipped.
+int runGroup(QObject& group, int argc, char** argv);
 
 int runRecordTests(int argc, char** argv);
 int runExchangeTests(int argc, char** argv);

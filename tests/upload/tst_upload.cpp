@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cctype>
+
 QString expectedFileLine(int reader, const sim::RecordBytes& r) {
     const auto digits = [&r](int from, int count) {
         return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(r.data() + from), count).toHex());
@@ -66,6 +68,30 @@ int openDescriptorsOf(const QString& path) {
                                    .entryInfoList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
         if (fd.symLinkTarget() == wanted) ++count;
     return count;
+}
+
+int runGroup(QObject& group, int argc, char** argv) {
+    const QMetaObject* meta = group.metaObject();
+    const auto has = [meta](const QByteArray& name) {
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+            if (meta->method(i).name() == name) return true;
+        return false;
+    };
+    std::vector<char*> args{argv[0]};
+    bool named = false, mine = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        const bool function = !arg.isEmpty() && std::isalpha(static_cast<unsigned char>(arg.at(0))) &&
+                              QByteArray(argv[i - 1]) != "-o";
+        if (function) {
+            named = true;
+            if (!has(arg.split(':').first())) continue;
+            mine = true;
+        }
+        args.push_back(argv[i]);
+    }
+    if (named && !mine) return 0;
+    return QTest::qExec(&group, int(args.size()), args.data());
 }
 
 int main(int argc, char** argv) {
