@@ -3,8 +3,6 @@
 #include "CommPlatform.h"
 #include "SerialLog.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -21,14 +19,14 @@ const char* const kReadError = "Read error";
 const char* const kSettings = "Error updating DataControlBlock";
 const char* const kTimeouts = "Error updating CommTimeouts";
 
-[[noreturn]] void raise(const char* text, int code) {
+[[noreturn]] void raiseCommError(const char* text, int code) {
     ECommError error(text, code);
     qCDebug(lcSerial) << "error:" << error.what();
     throw error;
 }
 
 void checkClosed(bool open) {
-    if (open) raise(kAlreadyOpen, -1);
+    if (open) raiseCommError(kAlreadyOpen, -1);
 }
 
 constexpr std::uint32_t kOptionFlags[] = {dcbflag::Parity, dcbflag::DsrSensitivity, dcbflag::TxContinueOnXoff,
@@ -61,10 +59,12 @@ std::string resolveDeviceName(const std::string& name) {
         std::string upper = name;
         for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
         if (upper.compare(0, 3, "COM") == 0) {
-            // lstat, not stat: a link to an unplugged adapter is still the user's choice and
-            // must fail to open rather than fall back to a built-in port.
-            struct stat st;
-            if (lstat(upper.c_str(), &st) == 0) return (std::filesystem::current_path() / upper).string();
+            // The link itself, not its target: a link to an unplugged adapter is still the user's
+            // choice and must fail to open rather than fall back to a built-in port.
+            namespace fs = std::filesystem;
+            std::error_code ignored;
+            if (fs::exists(fs::symlink_status(upper, ignored)))
+                return (fs::current_path(ignored) / upper).string();
             return "/dev/ttyS" + std::string(1, char(name[3] - 1));
         }
     }
@@ -128,9 +128,9 @@ void TCustomComm::CreateHandle() {
     std::unique_ptr<CommDevice> device = openCommDevice(path, error);
     if (!device) {
         qCDebug(lcSerial) << "cannot open" << deviceName_.c_str() << "as" << path.c_str();
-        raise(kCannotOpen, error);
+        raiseCommError(kCannotOpen, error);
     }
-    if (!device->isCharacterDevice()) raise(kNotCharDevice, -1);
+    if (!device->isCharacterDevice()) raiseCommError(kNotCharDevice, -1);
     platform_->device = std::move(device);
     qCDebug(lcSerial) << "opened" << deviceName_.c_str() << "as" << path.c_str();
 }
@@ -140,9 +140,9 @@ void TCustomComm::Open() {
     CreateHandle();
     CommDevice& device = *platform_->device;
     eventThread_ = std::make_unique<TCommEventThread>(*this, device, eventMaskOf(monitorEvents_));
-    if (int error = device.makeReadsReturnAtOnce()) raise(kTimeouts, error);
+    if (int error = device.makeReadsReturnAtOnce()) raiseCommError(kTimeouts, error);
     UpdateDCB();
-    if (int error = device.setQueueSizes(readBufSize_, writeBufSize_)) raise(kBufferSizes, error);
+    if (int error = device.setQueueSizes(readBufSize_, writeBufSize_)) raiseCommError(kBufferSizes, error);
 }
 
 void TCustomComm::Close() {
@@ -158,18 +158,18 @@ void TCustomComm::Close() {
 
 int TCustomComm::Write(const void* buffer, int count) {
     std::lock_guard<std::mutex> lock(platform_->io);
-    if (!isOpen()) raise(kWriteError, EBADF);
+    if (!isOpen()) raiseCommError(kWriteError, EBADF);
     const CommTransfer done = platform_->device->write(buffer, count, WriteTimeout);
-    if (done.error) raise(kWriteError, done.error);
+    if (done.error) raiseCommError(kWriteError, done.error);
     if (done.count < 0) qCDebug(lcSerial) << "write timed out after" << WriteTimeout << "ms";
     return done.count;
 }
 
 int TCustomComm::Read(void* buffer, int count) {
     std::lock_guard<std::mutex> lock(platform_->io);
-    if (!isOpen()) raise(kReadError, EBADF);
+    if (!isOpen()) raiseCommError(kReadError, EBADF);
     const CommTransfer done = platform_->device->read(buffer, count);
-    if (done.error) raise(kReadError, done.error);
+    if (done.error) raiseCommError(kReadError, done.error);
     return done.count;
 }
 
@@ -180,7 +180,7 @@ int TCustomComm::InQueueCount() {
     std::uint32_t errors = 0;
     platform_->device->clearErrors(errors);
     int count = 0;
-    if (int error = platform_->device->queueCount(count)) raise(kReadError, error);
+    if (int error = platform_->device->queueCount(count)) raiseCommError(kReadError, error);
     return count;
 }
 
@@ -248,7 +248,7 @@ void TCustomComm::UpdateDCB() {
     if (!isOpen()) return;
     CommDevice& device = *platform_->device;
     TDeviceControlBlock dcb;
-    if (int error = device.readSettings(dcb)) raise(kSettings, error);
+    if (int error = device.readSettings(dcb)) raiseCommError(kSettings, error);
 
     dcb.BaudRate = std::uint32_t(baudRateValue(baudRate_));
     dcb.Parity = std::uint8_t(parity_);
@@ -286,7 +286,7 @@ void TCustomComm::UpdateDCB() {
 
     // Kept even when the device refuses it: the block is what was last written.
     dcb_ = dcb;
-    if (int error = device.writeSettings(dcb)) raise(kSettings, error);
+    if (int error = device.writeSettings(dcb)) raiseCommError(kSettings, error);
 }
 
 // The line's error state is read and cleared before any handler runs, so a handler that closes

@@ -138,6 +138,7 @@ public:
     // Raises "Read error" when the read cannot be started (also when closed).
     int Read(void* buffer, int count) override;
     // Bytes waiting in the input queue; -1 when closed. Clears the line's error state.
+    // Raises "Read error" when the queue cannot be read (the line hung up).
     int InQueueCount() override;
 
     // Settings that may only change while closed: a different value while open raises

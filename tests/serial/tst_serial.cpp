@@ -216,13 +216,33 @@ private slots:
         QCOMPARE(comm->InQueueCount(), -1);
     }
 
-    // A character device that is no terminal opens but refuses the raw settings; the device
-    // stays open, as the port's caller is told and may close it.
-    void nonTerminalFailsTimeouts() {
-        comm->setDeviceName("/dev/null");
-        int code = 0;
-        QCOMPARE(raised([&] { comm->Open(); }, &code), "Error updating CommTimeouts (Error: 25) ");
-        QCOMPARE(code, ENOTTY);
+    void openStepFailures_data() {
+        QTest::addColumn<QString>("device"); // "pty" for the test's line
+        QTest::addColumn<int>("readBufSize");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("code");
+        QTest::newRow("no terminal") << "/dev/null" << 4096 << int(br9600)
+                                     << "Error updating CommTimeouts (Error: 25) " << ENOTTY;
+        QTest::newRow("refused speed") << "pty" << 4096 << int(br14400) << kRefusedSettings << EINVAL;
+        QTest::newRow("no input queue")
+            << "pty" << 0 << int(br9600) << "Error initializing Read/Write Buffers (Error: 22) " << EINVAL;
+    }
+
+    // Failures after the device has been opened leave it open, with its event thread; Close
+    // still ends both.
+    void openStepFailures() {
+        QFETCH(QString, device);
+        QFETCH(int, readBufSize);
+        QFETCH(int, baud);
+        QFETCH(QString, message);
+        QFETCH(int, code);
+        if (device != "pty") comm->setDeviceName(device.toStdString());
+        comm->setReadBufSize(readBufSize);
+        comm->setBaudRate(TBaudrate(baud));
+        int got = 0;
+        QCOMPARE(raised([&] { comm->Open(); }, &got), message);
+        QCOMPARE(got, code);
         QVERIFY(comm->isOpen());
         comm->Close();
         QVERIFY(!comm->isOpen());
@@ -365,9 +385,6 @@ private slots:
         const termios tio = line->settings();
         QCOMPARE(uint(cfgetospeed(&tio)), uint(B9600));
         QCOMPARE(uint(tio.c_cflag & CSIZE), uint(CS8));
-
-        comm->Close();
-        QCOMPARE(raised([&] { comm->Open(); }), kRefusedSettings);
     }
 
     void flagWord_data() {
@@ -616,6 +633,7 @@ private slots:
         QCOMPARE(code, EIO);
         QCOMPARE(raised([&] { comm->Read(buffer, sizeof buffer); }), "Read error (Error: 5) ");
         QCOMPARE(raised([&] { comm->Write("A0", 2); }), "Write error (Error: 5) ");
+        QCOMPARE(raised([&] { comm->setBaudRate(br19200); }), "Error updating DataControlBlock (Error: 5) ");
         const qint64 cpu = cpuWhileIdle(600);
         QVERIFY2(cpu < 150, qPrintable(QString("%1 ms of CPU in 600 ms").arg(cpu)));
         QCOMPARE(hangUps, 1);
