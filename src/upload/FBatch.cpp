@@ -50,15 +50,15 @@ TBatch::TBatch(ReaderLink& link, QWidget* parent) : ReaderDialog(link, utf8(kCap
     list = new RecordList(this);
     Rich = list->Rich;
     marks = new ReaderMarks(this);
-    clock = new ClockPanels(this);
+    clock = new UploadClock(this);
     addReaderPanel();
 
     Label3 = new QLabel(utf8(kTotal), this);
     Label3->setObjectName("Label3");
-    Cap1 = makePanel(this, "Cap1", utf8(kZeroCount));
+    Cap1 = captionPanel(this, "Cap1", utf8(kZeroCount));
     Label4 = new QLabel(utf8(kProgress), this);
     Label4->setObjectName("Label4");
-    Cap2 = makePanel(this, "Cap2", utf8(kZeroCount));
+    Cap2 = captionPanel(this, "Cap2", utf8(kZeroCount));
     QFont countFont = font();
     countFont.setBold(true);
     countFont.setPixelSize(16);

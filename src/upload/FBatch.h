@@ -6,7 +6,7 @@
 
 #include <array>
 
-class ClockPanels;
+class UploadClock;
 class PieGauge;
 class QLabel;
 class QPlainTextEdit;
@@ -25,7 +25,7 @@ public:
     RecordList* list;
     QPlainTextEdit* Rich;
     ReaderMarks* marks;
-    ClockPanels* clock;
+    UploadClock* clock;
     QLabel *Label2, *Label3, *Label4;
     QLabel *Cap1, *Cap2;
     PieGauge* Gauge1;

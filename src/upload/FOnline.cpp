@@ -45,12 +45,12 @@ TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
     list = new RecordList(this);
     Rich = list->Rich;
     marks = new ReaderMarks(this);
-    clock = new ClockPanels(this);
+    clock = new UploadClock(this);
     addReaderPanel();
 
     Label2 = new QLabel(utf8(kIndicatorLabel), this);
     Label2->setObjectName("Label2");
-    CAPONLINE = makePanel(this, "CAPONLINE", QString(), false);
+    CAPONLINE = captionPanel(this, "CAPONLINE", QString(), false);
     CAPONLINE->setEnabled(false);
     CAPONLINE->setFixedHeight(34);
     QFont indicatorFont = font();
@@ -59,7 +59,7 @@ TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
     CAPONLINE->setFont(indicatorFont);
     Label4 = new QLabel(utf8(kProgress), this);
     Label4->setObjectName("Label4");
-    Cap1 = makePanel(this, "Cap1", utf8(kZeroCount));
+    Cap1 = captionPanel(this, "Cap1", utf8(kZeroCount));
     QFont countFont = font();
     countFont.setBold(true);
     countFont.setPixelSize(16);

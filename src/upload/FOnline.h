@@ -7,7 +7,7 @@
 
 #include <QColor>
 
-class ClockPanels;
+class UploadClock;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -30,7 +30,7 @@ public:
     RecordList* list;
     QPlainTextEdit* Rich;
     ReaderMarks* marks;
-    ClockPanels* clock;
+    UploadClock* clock;
     QLabel *Label2, *Label4;
     QLabel* CAPONLINE;
     QLabel* Cap1;

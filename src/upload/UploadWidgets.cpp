@@ -20,7 +20,7 @@ constexpr int kLineChars = 49;
 constexpr int kVisibleLines = 13;
 } // namespace
 
-QLabel* makePanel(QWidget* parent, const QString& name, const QString& text, bool sunken) {
+QLabel* captionPanel(QWidget* parent, const QString& name, const QString& text, bool sunken) {
     auto* panel = new QLabel(text, parent);
     panel->setObjectName(name);
     panel->setFrameStyle(QFrame::Panel | (sunken ? QFrame::Sunken : QFrame::Raised));
@@ -55,7 +55,7 @@ RecordList::RecordList(QWidget* parent) : QWidget(parent) {
     QFont headerFont = this->font();
     headerFont.setBold(true);
     auto header = [&](const char* name, const char* text, int width) {
-        QLabel* panel = makePanel(this, QString::fromLatin1(name), QString::fromUtf8(text), false);
+        QLabel* panel = captionPanel(this, QString::fromLatin1(name), QString::fromUtf8(text), false);
         panel->setFont(headerFont);
         panel->setFixedHeight(kHeaderHeight);
         if (width > 0) panel->setFixedWidth(width);
@@ -110,7 +110,7 @@ ReaderMarks::ReaderMarks(QWidget* parent) : QWidget(parent) {
         mark->setObjectName(QStringLiteral("Label%1").arg(i + 5));
         mark->setAlignment(Qt::AlignCenter);
         mark->setFont(markFont);
-        P[std::size_t(i)] = makePanel(this, QStringLiteral("P%1").arg(i + 1), QStringLiteral(" "));
+        P[std::size_t(i)] = captionPanel(this, QStringLiteral("P%1").arg(i + 1), QStringLiteral(" "));
         P[std::size_t(i)]->setFixedHeight(22);
         P[std::size_t(i)]->setMinimumWidth(52);
         P[std::size_t(i)]->setStyleSheet(QStringLiteral("background: white;"));
@@ -127,10 +127,10 @@ void ReaderMarks::show(int reader, const QString& text) {
     if (reader >= 1 && reader <= 12) P[std::size_t(reader - 1)]->setText(text);
 }
 
-ClockPanels::ClockPanels(QWidget* parent) : QWidget(parent) {
-    setObjectName("ClockPanels");
-    CapDate = makePanel(this, "CapDate", QString());
-    CapTime = makePanel(this, "CapTime", QString());
+UploadClock::UploadClock(QWidget* parent) : QWidget(parent) {
+    setObjectName("UploadClock");
+    CapDate = captionPanel(this, "CapDate", QString());
+    CapTime = captionPanel(this, "CapTime", QString());
     QFont clockFont = font();
     clockFont.setBold(true);
     for (QLabel* panel : {CapDate, CapTime}) {
@@ -143,7 +143,7 @@ ClockPanels::ClockPanels(QWidget* parent) : QWidget(parent) {
     layout->addWidget(CapTime);
 }
 
-void ClockPanels::sample() {
+void UploadClock::sample() {
     clock = ClockSnapshot::now();
     CapDate->setText(clock.dateText() + QStringLiteral(" "));
     CapTime->setText(clock.timeText());

@@ -12,7 +12,7 @@ class QLabel;
 class QPlainTextEdit;
 
 // A captioned panel: a framed label, sunken or raised.
-QLabel* makePanel(QWidget* parent, const QString& name, const QString& text, bool sunken = true);
+QLabel* captionPanel(QWidget* parent, const QString& name, const QString& text, bool sunken = true);
 
 // The record list `Rich`, one line per record in a fixed-pitch font, under the column headers
 // Panel6 ("ID"), Panel1 ("순 번"), Panel2 ("사 원 번 호"), Panel4 ("모드"), Panel3 ("날 짜  /  시 간").
@@ -44,9 +44,9 @@ public:
 };
 
 // CapDate and CapTime: the computer's date and time as last sampled.
-class ClockPanels : public QWidget {
+class UploadClock : public QWidget {
 public:
-    explicit ClockPanels(QWidget* parent);
+    explicit UploadClock(QWidget* parent);
     QLabel* CapDate;
     QLabel* CapTime;
     ClockSnapshot clock;
