@@ -1,9 +1,23 @@
 #include "Main.h"
 
 #include "About.h"
+#include "Childwin.h"
 #include "ConfigFile.h"
+#include "FBatch.h"
+#include "FCOMCHK.h"
+#include "FGaekDel.h"
+#include "FGaekDn.h"
+#include "FGaekGn.h"
+#include "FGaekHk.h"
+#include "FGoDn.h"
+#include "FGoHk.h"
+#include "FOnline.h"
+#include "FPanDel.h"
+#include "FPanGn.h"
+#include "FSikDn.h"
 #include "Glyphs.h"
 #include "Prompts.h"
+#include "THWAK.h"
 #include "configf.h"
 #include "csplash.h"
 
@@ -237,32 +251,60 @@ void TMainForm::CONFIG_COMMSETClick() {
     runGuarded([this] { openPort(); });
 }
 
-void TMainForm::MAIN_COMCHKClick() {}
-void TMainForm::CONFIG_TIMESETClick() {}
-void TMainForm::CONFIG_TIMEClick() {}
-void TMainForm::AUTO_TIME_SETClick() {}
+void TMainForm::MAIN_COMCHKClick() {
+    openDialog<TComCheck>(Link);
+}
+void TMainForm::CONFIG_TIMESETClick() {
+    openDialog<TMDIChild>(Link, QStringLiteral("리더 시간설정"));
+}
+void TMainForm::CONFIG_TIMEClick() {
+    openDialog<TForm_Th>(Link);
+}
+void TMainForm::AUTO_TIME_SETClick() {
+    openDialog<TGoHk>(Link);
+}
 void TMainForm::STANDARD_GOClick() {
-    AUTO_TIME_SETClick();
+    openDialog<TGoHk>(Link);
 }
-void TMainForm::AUTO_TIME_CHECKClick() {}
+void TMainForm::AUTO_TIME_CHECKClick() {
+    openDialog<TGODN>(Link);
+}
 void TMainForm::STANDARD_GODNClick() {
-    AUTO_TIME_CHECKClick();
+    openDialog<TGODN>(Link);
 }
-void TMainForm::STANDARD_SICKDNClick() {}
-void TMainForm::UP_BATCHClick() {}
-void TMainForm::ONLINE1Click() {}
+void TMainForm::STANDARD_SICKDNClick() {
+    openDialog<TSikDn>(Link);
+}
+void TMainForm::UP_BATCHClick() {
+    openDialog<TBatch>(Link);
+}
+void TMainForm::ONLINE1Click() {
+    openDialog<TOnline>(Link, Comm);
+}
 void TMainForm::UP_ONLINEClick() {
-    ONLINE1Click();
+    openDialog<TOnline>(Link, Comm);
 }
 void TMainForm::ONLINETEST1Click() {
-    ONLINE1Click();
+    openDialog<TOnline>(Link, Comm);
 }
-void TMainForm::UP_GUNClick() {}
-void TMainForm::UP_DELClick() {}
-void TMainForm::DOWN_GODNClick() {}
-void TMainForm::DOWN_GOClick() {}
-void TMainForm::DOWN_GOGUNClick() {}
-void TMainForm::DOWN_GODELClick() {}
+void TMainForm::UP_GUNClick() {
+    openDialog<TPanGn>(Link);
+}
+void TMainForm::UP_DELClick() {
+    openDialog<TPanDel>(Link);
+}
+void TMainForm::DOWN_GODNClick() {
+    openDialog<TGaekDn>(Link);
+}
+void TMainForm::DOWN_GOClick() {
+    openDialog<TGaekHk>(Link);
+}
+void TMainForm::DOWN_GOGUNClick() {
+    openDialog<TGaekGn>(Link);
+}
+void TMainForm::DOWN_GODELClick() {
+    openDialog<TGaekDel>(Link);
+}
 
 void TMainForm::ABOUT_QRXClick() {
     if (!Splash) Splash = new TSplash;
