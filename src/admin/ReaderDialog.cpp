@@ -4,6 +4,7 @@
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
@@ -46,6 +47,16 @@ void ReaderDialog::runJob(const std::function<void()>& job) {
         closePending_ = false;
         QDialog::reject();
     }
+}
+
+// A dialog shown without exec() would accept the close at once and be freed under its job.
+void ReaderDialog::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void ReaderDialog::reject() {

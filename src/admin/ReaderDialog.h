@@ -37,6 +37,7 @@ public:
     void reject() override;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     // Runs a button's job: ignored while another job runs; an error ends the job and is shown.
     void runJob(const std::function<void()>& job);
     // Creates the reader selection panel (SelectedReader then follows its scroll bar).

@@ -18,6 +18,7 @@ constexpr quint8 kOffset = 0x20;
 constexpr int kAwaitRounds = 41;
 constexpr int kAwaitRoundMs = 5;
 constexpr int kPollWaitMs = 100;
+constexpr int kSettleMarginMs = 3;
 
 bool commandIs(const quint8* decoded, const char* command) {
     return decoded[0] == quint8(command[0]) && decoded[1] == quint8(command[1]);
@@ -116,12 +117,18 @@ bool ReaderLink::WaitTicks(int n) {
     return Comm.InQueueCount() != 0;
 }
 
-bool ReaderLink::AwaitInput(int ms) {
+bool ReaderLink::AwaitInput(int ms, int answerBytes) {
+    int settle = ms;
+    if (bitsPerSecond_ > 0 && answerBytes > 1) {
+        // The first byte was seen within the last round; the others follow at the byte rate.
+        const int restMs = ((answerBytes - 1) * 10 * 1000 + bitsPerSecond_ - 1) / bitsPerSecond_;
+        settle = std::max(ms, restMs + kSettleMarginMs);
+    }
     for (int round = 0; round < kAwaitRounds; ++round) {
         env_.processEvents(false);
         env_.sleep(kAwaitRoundMs);
         if (Comm.InQueueCount() > 0) {
-            env_.sleep(ms);
+            env_.sleep(settle);
             return true;
         }
     }

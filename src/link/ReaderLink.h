@@ -47,6 +47,8 @@ public:
     static constexpr int kAckBufferSize = 100;
     static constexpr int kScratchSize = 104;
     static constexpr int kBroadcastAddress = 153;
+    // The bytes of an answer frame with length value L.
+    static constexpr int frameBytes(int L) { return L + 5; }
 
     CommLine& Comm;
     std::uint32_t Checksum = 0;
@@ -73,8 +75,13 @@ public:
     void ClearInput();
     // Ends at the (n + 1)-th tick of the main timer; true when input is waiting then.
     bool WaitTicks(int n);
-    // Polls for input for up to 41 rounds of 5 ms; once some arrived, waits ms more for the rest.
-    bool AwaitInput(int ms);
+    // Polls for input for up to 41 rounds of 5 ms; once some arrived, waits ms more for the rest
+    // of the answer. answerBytes (the whole answer frame), when given, makes that wait at least
+    // what the rest of such an answer takes on the wire at the line speed: at 1200 bit/s a record
+    // answer alone takes 200 ms, and reading it after 25 ms would only ever find a piece of it.
+    bool AwaitInput(int ms, int answerBytes = 0);
+    // The line speed in bit/s; 0 (unknown) leaves AwaitInput's waits as they are given.
+    void setLineSpeed(int bitsPerSecond) { bitsPerSecond_ = bitsPerSecond; }
     Reply ReadReply(int L, const char* command, int reader);
     // Acknowledgement result 0..7; 1 means the command was echoed with a good checksum.
     int ReadWriteAck(const char* command);
@@ -95,6 +102,7 @@ private:
     void writeBytes(const QByteArray& bytes);
     int readPending(quint8* buffer, int capacity);
     LinkEnv env_;
+    int bitsPerSecond_ = 0;
 };
 
 // "현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?" for failed readers 3 and 7.

@@ -237,6 +237,7 @@ void TMainForm::FormActivate() {
 void TMainForm::openPort() {
     Comm.Open();
     Timer1.followLineSpeed(baudRateValue(Comm.BaudRate()));
+    Link.setLineSpeed(baudRateValue(Comm.BaudRate()));
 }
 
 template <class Dialog, class... Args> void TMainForm::openDialog(Args&&... args) {

@@ -1,11 +1,11 @@
 // Start-up: one copy only, the splash, the main window, the event loop.
 #include "Main.h"
+#include "AppFonts.h"
 #include "QtPrompts.h"
 #include "SingleInstance.h"
 #include "csplash.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -27,12 +27,7 @@ int main(int argc, char* argv[]) {
     if (qtKorean.load(QLocale(QLocale::Korean), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtKorean);
-    // The dialogs ask for 굴림체 where columns must line up: NanumGothicCoding is dual-width.
-    QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
-    QFont ui(QStringLiteral("굴림"));
-    ui.setPixelSize(12);
-    QApplication::setFont(ui);
+    installProgramFonts();
 
     Splash = new TSplash;
     Splash->show();

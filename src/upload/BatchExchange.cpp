@@ -3,7 +3,6 @@
 namespace batch {
 namespace {
 constexpr int kCountLength = 6;
-constexpr int kRecordLength = 19;
 constexpr int kQuietMs = 10;     // longer than one byte at 1200 bit/s
 constexpr int kQuietRounds = 50; // a line that never goes quiet is given up after half a second
 
@@ -52,8 +51,8 @@ ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>
         bool askAgain = true; // false once "N0" has asked for the last answer again
         for (;;) {
             if (askAgain) link.SendFrame("C1", reader);
-            link.AwaitInput(kRecordSettleMs);
-            const Reply reply = link.ReadReply(kRecordLength, "C1", reader);
+            link.AwaitInput(kRecordSettleMs, ReaderLink::frameBytes(kRecordAnswerL));
+            const Reply reply = link.ReadReply(kRecordAnswerL, "C1", reader);
             if (reply.status == '1') {
                 onRecord(TPunchRecord::fromBytes(reply.data));
                 break;

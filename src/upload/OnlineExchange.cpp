@@ -1,10 +1,6 @@
 #include "OnlineExchange.h"
 
 namespace online {
-namespace {
-constexpr int kRecordLength = 19;
-}
-
 Poller::Poller(ReaderLink& link, std::function<bool()> stopRequested)
     : link_(link), stopRequested_(std::move(stopRequested)) {}
 
@@ -16,8 +12,8 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
     for (;;) {
         if (stopRequested_()) return std::nullopt;
         link_.processEvents();
-        link_.AwaitInput(settleMs);
-        const Reply reply = link_.ReadReply(kRecordLength, "C5", reader);
+        link_.AwaitInput(settleMs, ReaderLink::frameBytes(kRecordAnswerL));
+        const Reply reply = link_.ReadReply(kRecordAnswerL, "C5", reader);
         switch (reply.status) {
         case '1':
             idle_ = 0;

@@ -29,6 +29,9 @@ struct TPunchRecord {
     QByteArray toBytes() const;
 };
 
+// The length value of a record answer ("C1", "C5"): the 16 record bytes + 3.
+constexpr int kRecordAnswerL = TPunchRecord::kSize + 3;
+
 // The list line, 49 characters for well-formed data:
 // " 01-000123   0000012345   1   2004-03-15 08:59:30".
 QString FormatScreenLine(int reader, const TPunchRecord& record);

@@ -239,6 +239,25 @@ private slots:
         QCOMPARE(sleeps, (QList<int>{5, 100}));
     }
 
+    // At a slow line the wait covers the rest of the answer; without a known speed it is as given.
+    void awaitInputCoversTheAnswerAtTheLineSpeed_data() {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("settle");
+        QTest::newRow("unknown") << 0 << 25;
+        QTest::newRow("19200") << 19200 << 25;
+        QTest::newRow("9600") << 9600 << 27;
+        QTest::newRow("1200") << 1200 << 195;
+    }
+    void awaitInputCoversTheAnswerAtTheLineSpeed() {
+        QFETCH(int, speed);
+        QFETCH(int, settle);
+        link.setLineSpeed(speed);
+        line.input = "\x02";
+        QVERIFY(link.AwaitInput(25, ReaderLink::frameBytes(19)));
+        link.setLineSpeed(0);
+        QCOMPARE(sleeps, (QList<int>{5, settle}));
+    }
+
     void closedLineRaisesOnRead() {
         line.open = false;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, link.ReadReply(4, "A0", 1));

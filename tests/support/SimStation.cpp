@@ -28,6 +28,7 @@ SimStation::SimStation(int readers, int configured, bool pacing)
     Comm.Open();
     link.ReaderCount = configured < 0 ? readers : configured;
     timer.followLineSpeed(9600);
+    link.setLineSpeed(9600);
     timer.start();
 }
 

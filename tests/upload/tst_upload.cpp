@@ -1,5 +1,6 @@
 #include "UploadTests.h"
 
+#include "AppFonts.h"
 #include "ClockSnapshot.h"
 #include "HostPaths.h"
 #include "UploadFiles.h"
@@ -96,9 +97,7 @@ int runGroup(QObject& group, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // The list asks for 굴림체 so that its columns line up; NanumGothicCoding is dual-width.
-    QFont::insertSubstitution(QStringLiteral("굴림체"), QStringLiteral("NanumGothicCoding"));
-    QFont::insertSubstitution(QStringLiteral("굴림"), QStringLiteral("NanumGothic"));
+    installProgramFonts();
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("--online-victim"))
         return runOnlineVictim(args.at(2), args.at(3).toInt());
