@@ -1,6 +1,7 @@
 // The configuration file, the settings dialog, the main window's commands and start-up guard.
 #include "ConfigFile.h"
 #include "Main.h"
+#include "Screenshots.h"
 #include "ScriptedPrompts.h"
 #include "SingleInstance.h"
 #include "configf.h"
@@ -107,6 +108,7 @@ private slots:
         form->Stopbit_Seting->button(1)->click();
         form->UpDown1Up->click();
         QCOMPARE(form->Edit1->text(), QStringLiteral("05"));
+        saveScreenshot(form, "TForm_Config");
         form->BitBtn1->click();
         QCOMPARE(readAll(cfg).toHex(), QByteArray("020402000105"));
         QCOMPARE(comm.DeviceName(), std::string("COM3"));
@@ -218,6 +220,7 @@ private slots:
             QCOMPARE(button->statusTip(), QString::fromUtf8(h[1]));
         }
         QVERIFY(form.findChild<QToolButton*>("SpeedButton5")->isHidden());
+        saveScreenshot(&form, "TMainForm");
         QCOMPARE(form.Link.SelectedReader, 1);
         QCOMPARE(form.Link.ReaderCount, 1);
         QCOMPARE(QString::fromStdString(form.Comm.DeviceName()), QStringLiteral("Com2"));
