@@ -15,19 +15,19 @@ int main(int argc, char* argv[]) {
     QtPrompts boxes;
     installPrompts(&boxes);
 
-    const SingleInstance instance;
-    if (!instance.acquired()) {
-        prompts().message(QStringLiteral("프로그램이 이미 실행 중 입니다!"), QStringLiteral("확인"),
-                          Prompts::Icon::None);
-        return 1;
-    }
-
     // Korean standard buttons ("확인", "취소") when Qt's translation is installed.
     QTranslator qtKorean;
     if (qtKorean.load(QLocale(QLocale::Korean), QStringLiteral("qtbase"), QStringLiteral("_"),
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtKorean);
     installProgramFonts();
+
+    const SingleInstance instance;
+    if (!instance.acquired()) {
+        prompts().message(QStringLiteral("프로그램이 이미 실행 중 입니다!"), QStringLiteral("확인"),
+                          Prompts::Icon::None);
+        return 1;
+    }
 
     Splash = new TSplash;
     Splash->show();
