@@ -21,14 +21,9 @@
 
 namespace {
 const char* const kCaption = "수집자료 올려받기 (일괄작업)";
-const char* const kRun = "실행[&S]";
-const char* const kClose = "종료[&X]";
 const char* const kTotal = "총건수";
 const char* const kProgress = "진행건수";
 const char* const kWorkProgress = "Work Progress";
-const char* const kZeroCount = "000000";
-const char* const kNoDirectory = "자료를 출력할 디렉토리가 없습니다";
-const char* const kDirectoryCaption = "에러";
 const char* const kNothingToFetch = " 수집건수가 없습니다!";
 const char* const kNoAnswer = "응답이 없습니다";
 const char* const kBadAnswer = "수신데이터 에러";
@@ -45,66 +40,31 @@ QString utf8(const char* text) {
 }
 } // namespace
 
-TBatch::TBatch(ReaderLink& link, QWidget* parent) : ReaderDialog(link, utf8(kCaption), parent) {
+TBatch::TBatch(ReaderLink& link, QWidget* parent) : UploadDialog(link, utf8(kCaption), parent) {
     setObjectName("Batch");
-    list = new RecordList(this);
-    Rich = list->Rich;
-    marks = new ReaderMarks(this);
-    clock = new UploadClock(this);
-    addReaderPanel();
-
     Label3 = new QLabel(utf8(kTotal), this);
     Label3->setObjectName("Label3");
-    Cap1 = captionPanel(this, "Cap1", utf8(kZeroCount));
+    Cap1 = countPanel("Cap1");
     Label4 = new QLabel(utf8(kProgress), this);
     Label4->setObjectName("Label4");
-    Cap2 = captionPanel(this, "Cap2", utf8(kZeroCount));
-    QFont countFont = font();
-    countFont.setBold(true);
-    countFont.setPixelSize(16);
-    for (QLabel* cap : {Cap1, Cap2}) {
-        cap->setFont(countFont);
-        cap->setFixedHeight(28);
-        cap->setStyleSheet(QStringLiteral("background: white;"));
-    }
+    Cap2 = countPanel("Cap2");
     Label2 = new QLabel(utf8(kWorkProgress), this);
     Label2->setObjectName("Label2");
     Gauge1 = new PieGauge(this);
     Gauge1->setFixedSize(84, 84);
-    Button1 = makeButton("Button1", utf8(kRun));
-    Button2 = makeButton("Button2", utf8(kClose));
-
-    auto* side = new QVBoxLayout;
-    side->setSpacing(4);
-    side->addWidget(panel);
-    side->addSpacing(6);
-    auto* counts = new QGridLayout;
-    counts->addWidget(Label3, 0, 0);
-    counts->addWidget(Label4, 0, 1);
-    counts->addWidget(Cap1, 1, 0);
-    counts->addWidget(Cap2, 1, 1);
-    side->addLayout(counts);
-    side->addSpacing(6);
-    side->addWidget(Label2, 0, Qt::AlignHCenter);
-    side->addWidget(Gauge1, 0, Qt::AlignHCenter);
-    side->addStretch();
-    side->addWidget(Button1);
-    side->addWidget(Button2);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(list);
-    top->addLayout(side);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 10, 10, 10);
-    layout->addLayout(top);
-    layout->addWidget(marks);
-    layout->addWidget(clock);
-
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(kClockIntervalMs);
-    connect(Timer1, &QTimer::timeout, this, &TBatch::Timer1Timer);
-    connect(Button1, &QPushButton::clicked, this, &TBatch::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TBatch::Button2Click);
+    layOut(
+        [this](QVBoxLayout* side) {
+            auto* counts = new QGridLayout;
+            counts->addWidget(Label3, 0, 0);
+            counts->addWidget(Label4, 0, 1);
+            counts->addWidget(Cap1, 1, 0);
+            counts->addWidget(Cap2, 1, 1);
+            side->addLayout(counts);
+            side->addSpacing(6);
+            side->addWidget(Label2, 0, Qt::AlignHCenter);
+            side->addWidget(Gauge1, 0, Qt::AlignHCenter);
+        },
+        kClockIntervalMs);
     FormCreate();
     fixSize(sizeHint().width(), sizeHint().height());
 }
@@ -119,10 +79,6 @@ void TBatch::FormCreate() {
 
 void TBatch::Timer1Timer() {
     clock->sample();
-}
-
-void TBatch::ClearReaderPanels() {
-    marks->clear();
 }
 
 void TBatch::Button1Click() {
@@ -140,12 +96,6 @@ void TBatch::Button1Click() {
         else
             UploadBatch(link.SelectedReader, false);
     });
-}
-
-void TBatch::Button2Click() {
-    Button1->setEnabled(true);
-    stop_ = true;
-    close();
 }
 
 bool TBatch::countAll(int readers) {
@@ -191,7 +141,7 @@ bool TBatch::countOne(int id) {
 
 void TBatch::UploadBatch(int id, bool all) {
     if (!outputDirExists()) {
-        prompts().message(utf8(kNoDirectory), utf8(kDirectoryCaption), Prompts::Icon::Error);
+        reportNoOutputFolder();
         return;
     }
     const ClockSnapshot day = clock->clock;

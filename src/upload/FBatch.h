@@ -2,41 +2,27 @@
 // or all configured readers hold, lists each and writes it to the day's batch file.
 #pragma once
 
-#include "ReaderDialog.h"
+#include "UploadDialog.h"
 
 #include <array>
 
-class UploadClock;
 class PieGauge;
 class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QTimer;
-class ReaderMarks;
-class RecordList;
 class UploadFile;
 struct TPunchRecord;
 
-class TBatch : public ReaderDialog {
+class TBatch : public UploadDialog {
     Q_OBJECT
 public:
     explicit TBatch(ReaderLink& link, QWidget* parent = nullptr);
 
-    RecordList* list;
-    QPlainTextEdit* Rich;
-    ReaderMarks* marks;
-    UploadClock* clock;
     QLabel *Label2, *Label3, *Label4;
     QLabel *Cap1, *Cap2;
     PieGauge* Gauge1;
-    QPushButton *Button1, *Button2;
-    QTimer* Timer1;
 
     void FormCreate();
-    void Timer1Timer();
-    void Button1Click();
-    void Button2Click();
-    void ClearReaderPanels();
+    void Timer1Timer() override;
+    void Button1Click() override;
     void UploadBatch(int id, bool all);
 
 private:
@@ -45,7 +31,5 @@ private:
     bool countOne(int id);
     void takeRecord(UploadFile& file, int reader, const TPunchRecord& record, int readers);
 
-    bool stop_ = false;
     std::array<int, 13> lastSeq_{}; // index = reader id
-    int recordCounter_ = 0;
 };

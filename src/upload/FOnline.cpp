@@ -9,7 +9,6 @@
 #include "UploadFiles.h"
 #include "UploadWidgets.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,14 +18,9 @@
 
 namespace {
 const char* const kCaption = "수집자료 올려받기 (ON-LINE)";
-const char* const kRun = "실행[&S]";
-const char* const kClose = "종료[&X]";
 const char* const kIndicatorLabel = "INDICATOR";
 const char* const kIndicator = "ON-LINE";
 const char* const kProgress = "진행건수";
-const char* const kZeroCount = "000000";
-const char* const kNoDirectory = "자료를 출력할 디렉토리가 없습니다";
-const char* const kDirectoryCaption = "에러";
 const char* const kNoReaders = "현재 연결된 리더가 없습니다";
 const char* const kGapReader = "번리더 ";
 const char* const kGap = "카운트 누락";
@@ -40,14 +34,8 @@ QString utf8(const char* text) {
 } // namespace
 
 TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
-    : ReaderDialog(link, utf8(kCaption), parent), comm_(comm) {
+    : UploadDialog(link, utf8(kCaption), parent), comm_(comm) {
     setObjectName("Online");
-    list = new RecordList(this);
-    Rich = list->Rich;
-    marks = new ReaderMarks(this);
-    clock = new UploadClock(this);
-    addReaderPanel();
-
     Label2 = new QLabel(utf8(kIndicatorLabel), this);
     Label2->setObjectName("Label2");
     CAPONLINE = captionPanel(this, "CAPONLINE", QString(), false);
@@ -59,43 +47,16 @@ TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
     CAPONLINE->setFont(indicatorFont);
     Label4 = new QLabel(utf8(kProgress), this);
     Label4->setObjectName("Label4");
-    Cap1 = captionPanel(this, "Cap1", utf8(kZeroCount));
-    QFont countFont = font();
-    countFont.setBold(true);
-    countFont.setPixelSize(16);
-    Cap1->setFont(countFont);
-    Cap1->setFixedHeight(28);
-    Cap1->setStyleSheet(QStringLiteral("background: white;"));
-    Button1 = makeButton("Button1", utf8(kRun));
-    Button2 = makeButton("Button2", utf8(kClose));
-
-    auto* side = new QVBoxLayout;
-    side->setSpacing(4);
-    side->addWidget(panel);
-    side->addSpacing(6);
-    side->addWidget(Label2);
-    side->addWidget(CAPONLINE);
-    side->addSpacing(6);
-    side->addWidget(Label4);
-    side->addWidget(Cap1);
-    side->addStretch();
-    side->addWidget(Button1);
-    side->addWidget(Button2);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(list);
-    top->addLayout(side);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 10, 10, 10);
-    layout->addLayout(top);
-    layout->addWidget(marks);
-    layout->addWidget(clock);
-
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(kTimerIntervalMs);
-    connect(Timer1, &QTimer::timeout, this, &TOnline::Timer1Timer);
-    connect(Button1, &QPushButton::clicked, this, &TOnline::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TOnline::Button2Click);
+    Cap1 = countPanel("Cap1");
+    layOut(
+        [this](QVBoxLayout* side) {
+            side->addWidget(Label2);
+            side->addWidget(CAPONLINE);
+            side->addSpacing(6);
+            side->addWidget(Label4);
+            side->addWidget(Cap1);
+        },
+        kTimerIntervalMs);
     FormCreate();
     fixSize(sizeHint().width(), sizeHint().height());
 }
@@ -125,10 +86,6 @@ void TOnline::Timer1Timer() {
     }
 }
 
-void TOnline::ClearReaderPanels() {
-    marks->clear();
-}
-
 void TOnline::Button1Click() {
     runJob([this] {
         Button1->setEnabled(false);
@@ -140,12 +97,6 @@ void TOnline::Button1Click() {
         else
             RunOnline(link.SelectedReader, false);
     });
-}
-
-void TOnline::Button2Click() {
-    Button1->setEnabled(true);
-    stop_ = true;
-    close();
 }
 
 void TOnline::done(int result) {
@@ -174,7 +125,7 @@ void TOnline::RunOnline(int id, bool all) {
     recordCounter_ = 0;
     if (!outputDirExists()) {
         setIndicatorColour(Qt::red);
-        prompts().message(utf8(kNoDirectory), utf8(kDirectoryCaption), Prompts::Icon::Error);
+        reportNoOutputFolder();
         return;
     }
     const ClockSnapshot day = clock->clock;

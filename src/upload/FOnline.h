@@ -3,17 +3,11 @@
 // Closing the dialog closes the serial port and opens it again.
 #pragma once
 
-#include "ReaderDialog.h"
+#include "UploadDialog.h"
 
 #include <QColor>
 
-class UploadClock;
 class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QTimer;
-class ReaderMarks;
-class RecordList;
 class TCustomComm;
 class UploadFile;
 struct TPunchRecord;
@@ -22,27 +16,19 @@ namespace online {
 class SequenceTracker;
 }
 
-class TOnline : public ReaderDialog {
+class TOnline : public UploadDialog {
     Q_OBJECT
 public:
     TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent = nullptr);
 
-    RecordList* list;
-    QPlainTextEdit* Rich;
-    ReaderMarks* marks;
-    UploadClock* clock;
     QLabel *Label2, *Label4;
     QLabel* CAPONLINE;
     QLabel* Cap1;
-    QPushButton *Button1, *Button2;
-    QTimer* Timer1;
 
     void FormCreate();
-    void Timer1Timer();
-    void Button1Click();
-    void Button2Click();
+    void Timer1Timer() override;
+    void Button1Click() override;
     void FormClose();
-    void ClearReaderPanels();
     void DrainInput();
     void RunOnline(int id, bool all);
 
@@ -57,9 +43,7 @@ private:
                     int readers);
 
     TCustomComm& comm_;
-    bool stop_ = false;
     int blinkCounter_ = 0;
     bool blinkShown_ = false;
     QColor indicatorColour_;
-    int recordCounter_ = 0;
 };
