@@ -14,6 +14,19 @@ const char* const kOneReader = "개별ID";
 const char* const kAllReaders = "전체ID";
 } // namespace
 
+QLabel* makeIdCaption(QWidget* parent, const QString& text) {
+    auto* capid = new QLabel(text, parent);
+    capid->setObjectName("capid");
+    capid->setAlignment(Qt::AlignCenter);
+    capid->setFixedHeight(40);
+    capid->setStyleSheet(QStringLiteral("background: #0000C0; color: white; border: 2px inset gray;"));
+    QFont digits(QStringLiteral("Arial Black"));
+    digits.setPixelSize(29);
+    digits.setBold(true);
+    capid->setFont(digits);
+    return capid;
+}
+
 ReaderPanel::ReaderPanel(ReaderLink& link, QWidget* parent) : QWidget(parent), link_(link) {
     setObjectName("ReaderPanel");
     RadioGroup1 = new QGroupBox(this);
@@ -32,15 +45,7 @@ ReaderPanel::ReaderPanel(ReaderLink& link, QWidget* parent) : QWidget(parent), l
 
     Label1 = new QLabel(QStringLiteral("Reader ID"), this);
     Label1->setObjectName("Label1");
-    capid = new QLabel(QStringLiteral("01"), this);
-    capid->setObjectName("capid");
-    capid->setAlignment(Qt::AlignCenter);
-    capid->setFixedHeight(40);
-    capid->setStyleSheet(QStringLiteral("background: #0000C0; color: white; border: 2px inset gray;"));
-    QFont digits(QStringLiteral("Arial Black"));
-    digits.setPixelSize(29);
-    digits.setBold(true);
-    capid->setFont(digits);
+    capid = makeIdCaption(this, QStringLiteral("01"));
 
     TSBAR = new QScrollBar(Qt::Horizontal, this);
     TSBAR->setObjectName("TSBAR");

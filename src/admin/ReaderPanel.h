@@ -10,6 +10,9 @@ class QLabel;
 class QScrollBar;
 class ReaderLink;
 
+// The blue reader-id caption ("01", "ALL") of the panel, also on dialogs without one.
+QLabel* makeIdCaption(QWidget* parent, const QString& text);
+
 class ReaderPanel : public QWidget {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #include "FGoDn.h"
 
+#include "ReaderPanel.h"
+
 #include "DownloadFiles.h"
 #include "FixedAmounts.h"
 #include "ProgressCounters.h"

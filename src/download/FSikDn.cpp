@@ -4,6 +4,7 @@
 #include "MealDownload.h"
 #include "ProgressCounters.h"
 #include "ReaderLink.h"
+#include "ReaderPanel.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -64,16 +64,3 @@ void ProgressCounters::setDone(int done) {
     cap2->setText(countText(done));
     Gauge1->setProgress(done);
 }
-
-QLabel* makeIdCaption(QWidget* parent, const QString& text) {
-    auto* capid = new QLabel(text, parent);
-    capid->setObjectName("capid");
-    capid->setAlignment(Qt::AlignCenter);
-    capid->setFixedHeight(40);
-    capid->setStyleSheet(QStringLiteral("background: #0000C0; color: white; border: 2px inset gray;"));
-    QFont digits(QStringLiteral("Arial Black"));
-    digits.setPixelSize(29);
-    digits.setBold(true);
-    capid->setFont(digits);
-    return capid;
-}

@@ -23,7 +23,3 @@ public:
     void setTotal(int total);
     void setDone(int done);
 };
-
-// The blue caption that names the reader being served, for dialogs without the reader
-// selection panel (the panel's own capid looks the same).
-QLabel* makeIdCaption(QWidget* parent, const QString& text);
