@@ -4,30 +4,53 @@
 
 #include <QByteArray>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <string>
 #include <termios.h>
+#include <unistd.h>
 
 class PseudoTerminal {
 public:
-    PseudoTerminal();
-    ~PseudoTerminal();
+    PseudoTerminal() {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const char* name =
+            master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : nullptr;
+        if (!name) {
+            if (master >= 0) ::close(master);
+            return;
+        }
+        slavePath_ = name;
+        master_ = master;
+        // Raw once, before anyone uses the line, so that nothing the test sends is echoed back.
+        termios tio = settings();
+        cfmakeraw(&tio);
+        setSettings(tio);
+    }
+    ~PseudoTerminal() { hangUp(); }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    // False when the pair could not be made; the other members then do nothing useful.
     bool isValid() const { return master_ >= 0; }
     const std::string& slavePath() const { return slavePath_; }
 
     // The line settings as the slave holds them.
-    termios settings() const;
-    void setSettings(const termios& tio);
+    termios settings() const {
+        termios tio{};
+        tcgetattr(master_, &tio);
+        return tio;
+    }
+    void setSettings(const termios& tio) { tcsetattr(master_, TCSANOW, &tio); }
 
-    // Writes all of bytes from the far end.
-    bool send(const QByteArray& bytes);
-    // What the far end has received, up to count bytes, waiting at most timeoutMs for them.
-    QByteArray receive(int count, int timeoutMs);
+    bool send(const QByteArray& bytes) {
+        return ::write(master_, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    }
+
     // The far end goes away: the slave sees a hang-up.
-    void hangUp();
+    void hangUp() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
 
 private:
     int master_ = -1;

@@ -1,12 +1,9 @@
 // What each reader answers, byte for byte, and how its records and tables change, with the
 // host's side played by the test on the pseudo-terminal. Pacing is off: answers come at once.
 #include "HostPort.h"
-#include "ReaderSim.h"
 #include "SimTests.h"
 
 #include <QTest>
-
-#include <memory>
 
 namespace {
 
@@ -15,253 +12,198 @@ const sim::Punch kSecondPunch{678, 2, 2004, 3, 15, 9, 0, 1};
 const QByteArray kFirstRecordAnswer = QByteArray::fromHex("022163513320202120202143652140242335287950032423");
 const QByteArray kSecondRecordAnswer =
     QByteArray::fromHex("022163513320202220202026982240242335292021032D23");
-const QByteArray kC1 = QByteArray::fromHex("0221635123032F2B");
-const QByteArray kN0 = QByteArray::fromHex("02216E5023032025");
-const QByteArray kC6 = QByteArray::fromHex("0221635623032020");
-const QByteArray kC7 = QByteArray::fromHex("0221635723032021");
 const QByteArray kA0ToReader1 = QByteArray::fromHex("0221615023032F28");
 const QByteArray kA0Answer = QByteArray::fromHex("02216150246303252C");
+const QByteArray kC1 = frame(1, "C1");
+const QByteArray kC4 = frame(1, "C4");
+const QByteArray kC5 = frame(1, "C5");
+const QByteArray kN0 = frame(1, "N0");
+
+QByteArray count(int n) {
+    return frame(1, "C4", QByteArray::fromHex(QByteArray::number(n).rightJustified(6, '0')));
+}
 
 } // namespace
 
-class AnswerTest : public QObject {
+class AnswerTest : public QObject, private SimBench {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void answers_data();
-    void answers();
-    void unanswered_data();
-    void unanswered();
-    void upload();
-    void uploadAbandoned();
-    void eraseRecords();
-    void recordBytesKeptAsGiven();
-    void online();
-    void modeTable();
-    void customerDownloadOverflow();
-    void mealLines();
-    void logHoldsDecodedFrame();
+    // Reader 1 holds two records, a clock and customer 0000012345; reader 2 reports status 'D' and
+    // holds nothing; reader 3 is full with one customer; reader 4 is as new.
+    void init() {
+        startLine(4);
+        line_->withReader(1, [](sim::Reader& r) {
+            r.setClock({0x20, 0x07, 0x12, 0x08, 0x06, 0x13, 0x45, 0x30});
+            r.addRecord(kFirstPunch);
+            r.addRecord(kSecondPunch);
+            r.storeCustomer({0x00, 0x00, 0x01, 0x23, 0x45, 0x10, 0x00, 0x12, 0x34});
+        });
+        line_->withReader(2, [](sim::Reader& r) { r.setStatus('D'); });
+        line_->withReader(3, [](sim::Reader& r) {
+            r.setCapacity(1);
+            r.storeCustomer({0x00, 0x00, 0x00, 0x77, 0x77, 0x00, 0x00, 0x00, 0x00});
+        });
+    }
 
-private:
-    QByteArray ask(const QByteArray& request, int answerBytes);
-    std::unique_ptr<sim::SimLine> line_;
-    std::unique_ptr<HostPort> host_;
+    void answers_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("answer");
+        auto row = [](const char* name, const char* request, const char* answer) {
+            QTest::newRow(name) << QByteArray::fromHex(request) << QByteArray::fromHex(answer);
+        };
+        row("A0 status C", "0221615023032F28", "02216150246303252C");
+        row("A0 another status byte", "0222615023032F29", "02226150246403252E");
+        row("B0 clock", "0221625023032F29", "022162502B4027322826336550032D20");
+        row("B1 sets the clock, answers B0", "022462512B404421222324252603252E",
+            "022462502B404421222324252603252D");
+        row("C4 two records", "0221635423032F2E", "0221635426202022032623");
+        row("C4 no records", "0222635423032F2F", "0222635426202020032622");
+        row("C0 acknowledged", "0221635023032F2A", "0221635023032F2A");
+        row("C1 first record", "0221635123032F2B", "022163513320202120202143652140242335287950032423");
+        row("C1 nothing to upload", "0222635123032F2C", "0222635623032021");
+        row("C3 acknowledged", "0221635323032F2D", "0221635323032F2D");
+        row("C5 nothing new", "0221635523032F2F", "0221635723032021");
+        row("D0 acknowledged", "0224645023032F2E", "0224645023032F2E");
+        row("D1 acknowledged", "022464512C2020207575212020B903262C", "0224645123032F2F");
+        row("D2 acknowledged", "0224645223032020", "0224645223032020");
+        row("D3 acknowledged", "0224645323032021", "0224645323032021");
+        row("D4 customer held", "0221645428202021436503202D", "022164542C202021436530203254032E27");
+        row("D4 not held: N1", "022164542820202020B903232D", "02216E5123032026");
+        row("D5 added", "02216455282020203131032C27", "0221645523032020");
+        row("D5 already held: N2", "0221645528202021436503202E", "02216E5223032027");
+        row("D5 table full: N2", "02236455282020203131032C29", "02236E5223032029");
+        row("D6 deleted by six digits", "0221645626202021032625", "0221645623032021");
+        row("D6 none matching: N3", "0222645626325476032021", "02226E5323032029");
+        row("D7 held", "02216457282020214365032120", "0221645723032022");
+        row("D7 not held: N4", "022164572820202020B9032420", "02216E5423032029");
+        row("D8 one customer", "0221645823032023", "0221645826202021032627");
+        row("E0 acknowledged", "0224655023032F2F", "0224655023032F2F");
+        row("E1 acknowledged", "0224655123032020", "0224655123032020");
+        QByteArray modes, meals(49, '\0');
+        for (int band = 0; band < 8; ++band) modes += QByteArray::fromHex("0101083009") + char(band);
+        for (int i = 0; i < meals.size(); ++i) meals[i] = char(0x11 * (i % 9));
+        QTest::newRow("B3 stores the table, answers B2") << frame(4, "B3", modes) << frame(4, "B2", modes);
+        QTest::newRow("E2 stores a meal line") << frame(2, "E2", meals) << frame(2, "E2");
+    }
+
+    void answers() {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, answer);
+        QCOMPARE(ask(request, answer.size()).toHex(), answer.toHex());
+        QCOMPARE(host_->readQuiet(30).toHex(), QByteArray());
+    }
+
+    void unanswered_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("note");
+        auto row = [](const char* name, const char* request, sim::LineEvent::Kind kind, const char* note) {
+            QTest::newRow(name) << QByteArray::fromHex(request) << int(kind) << QString(note);
+        };
+        using K = sim::LineEvent::Kind;
+        row("unknown command", "02217A592303212A", K::Frame, "unknown command");
+        row("an answer code as request", "0221635623032020", K::Frame, "unknown command");
+        row("B1 with two bytes", "02216251254027032623", K::Frame, "wrong data length");
+        row("N0 before any answer", "02216E5023032025", K::Frame, "nothing to repeat");
+        row("C2 has no answer", "0221635223032F2C", K::Frame, "");
+        row("checksum wrong", "0221615023032F29", K::BadChecksum, "");
+        row("reader 5 of 4", "0225615023032F2C", K::NoReader, "");
+    }
+
+    // The probe that follows the request must be the first thing answered.
+    void unanswered() {
+        QFETCH(QByteArray, request);
+        QFETCH(int, kind);
+        QFETCH(QString, note);
+        host_->send(request);
+        QCOMPARE(ask(kA0ToReader1, kA0Answer.size()).toHex(), kA0Answer.toHex());
+        const auto events = line_->lineEvents();
+        QCOMPARE(events.size(), std::size_t(2));
+        QCOMPARE(int(events[0].kind), kind);
+        QCOMPARE(QString::fromStdString(events[0].note), note);
+        QVERIFY(events[0].answer.empty());
+    }
+
+    // A record counts as delivered once the host asks for the next; "N0" repeats the last answer.
+    void upload() {
+        QCOMPARE(ask(frame(1, "C0"), 8), frame(1, "C0"));
+        QCOMPARE(ask(kC1, kFirstRecordAnswer.size()), kFirstRecordAnswer);
+        QCOMPARE(ask(kN0, kFirstRecordAnswer.size()), kFirstRecordAnswer);
+        QCOMPARE(ask(kC1, kSecondRecordAnswer.size()), kSecondRecordAnswer);
+        host_->send(frame(1, "C2")); // abandoned: the second record was not delivered
+        QCOMPARE(ask(kC4, 11), count(1));
+        ask(frame(1, "C0"), 8);
+        QCOMPARE(ask(kC1, kSecondRecordAnswer.size()), kSecondRecordAnswer);
+        QCOMPARE(ask(kC1, 8), frame(1, "C6"));
+        QCOMPARE(ask(kC1, 8), frame(1, "C6"));
+        QCOMPARE(ask(kC4, 11), count(0));
+        QCOMPARE(line_->withReader(1, [](sim::Reader& r) { return r.uploadedCount(); }), std::size_t(2));
+        line_->withReader(1, [](sim::Reader& r) { r.addRecords(1); });
+        ask(frame(1, "C3"), 8);
+        QCOMPARE(ask(kC4, 11), count(0));
+    }
+
+    // A record given as bytes goes out unchanged, nibbles above 9 included.
+    void recordBytesKeptAsGiven() {
+        const sim::RecordBytes odd{0x00, 0x0A, 0x01, 0x00, 0x00, 0x01, 0x23, 0x4F,
+                                   0x0A, 0x20, 0x04, 0x03, 0x15, 0x08, 0x59, 0x30};
+        line_->withReader(2, [&](sim::Reader& r) { r.addRecordBytes(odd); });
+        const QByteArray answer = frame(2, "C1", toQt(odd));
+        QCOMPARE(ask(frame(2, "C1"), answer.size()).toHex(), answer.toHex());
+    }
+
+    // Sequence numbers go on from the stored records; on-line punches are not among them.
+    void online() {
+        QCOMPARE(ask(kC5, 8), frame(1, "C7"));
+        const auto [first, second] = line_->withReader(1, [](sim::Reader& r) {
+            const sim::RecordBytes a = r.punch(kFirstPunch);
+            r.skipSequence(2); // a gap in the numbers
+            return std::make_pair(a, r.punch(kSecondPunch));
+        });
+        QCOMPARE(sim::recordSeq(first), 3u);
+        QCOMPARE(sim::recordSeq(second), 6u);
+        const QByteArray firstAnswer = frame(1, "C5", toQt(first));
+        QCOMPARE(ask(kC5, firstAnswer.size()).toHex(), firstAnswer.toHex());
+        QCOMPARE(ask(kN0, firstAnswer.size()).toHex(), firstAnswer.toHex());
+        QCOMPARE(ask(kC5, firstAnswer.size()).toHex(), frame(1, "C5", toQt(second)).toHex());
+        QCOMPARE(ask(kC5, 8), frame(1, "C7"));
+        QCOMPARE(ask(kC4, 11), count(2));
+    }
+
+    void customerDownloadOverflow() {
+        line_->withReader(4, [](sim::Reader& r) { r.setCapacity(2); });
+        QCOMPARE(ask(frame(4, "D0"), 8), frame(4, "D0"));
+        for (const char* customer : {"000000000105000001", "000000000205000002", "000000000305000003"})
+            QCOMPARE(ask(frame(4, "D1", QByteArray::fromHex(customer)), 8), frame(4, "D1"));
+        QCOMPARE(ask(frame(4, "D2"), 8), frame(4, "D9"));
+        QCOMPARE(line_->withReader(4, [](sim::Reader& r) { return r.customers().size(); }), std::size_t(2));
+        // A customer already held may come again without overflowing; the new record replaces it.
+        ask(frame(4, "D0"), 8);
+        ask(frame(4, "D1", QByteArray::fromHex("000000000105000009")), 8);
+        QCOMPARE(ask(frame(4, "D2"), 8), frame(4, "D2"));
+        const auto customers = line_->withReader(4, [](sim::Reader& r) { return r.customers(); });
+        QCOMPARE(customers.begin()->second[8], std::uint8_t(9));
+    }
+
+    // The host writes a frame's body and its checksum apart; the logs keep it decoded and as
+    // written, until cleared.
+    void logs() {
+        const QByteArray request = QByteArray::fromHex("0222645626325476032021");
+        host_->send(request.left(9));
+        QCOMPARE(ask(request.mid(9), 8).toHex(), QByteArray("02226e5323032029"));
+        const auto frames = line_->frames(2);
+        QCOMPARE(frames.size(), std::size_t(1));
+        QCOMPARE(frames[0].code, std::string("D6"));
+        QCOMPARE(toQt(frames[0].data).toHex(), QByteArray("123456"));
+        QCOMPARE(toQt(frames[0].raw), request);
+        QCOMPARE(toQt(frames[0].answer).toHex(), QByteArray("02226e5323032029"));
+        QCOMPARE(toQt(line_->wireBytes()), request);
+        QVERIFY(line_->frames(1).empty());
+        line_->clearLogs();
+        QVERIFY(line_->wireBytes().empty() && line_->frames(2).empty() && line_->lineEvents().empty());
+    }
 };
-
-// Reader 1 holds two records, a clock and customer 0000012345; reader 2 reports status 'D' and
-// holds nothing; reader 3 is full with one customer; reader 4 is as new.
-void AnswerTest::init() {
-    line_ = std::make_unique<sim::SimLine>(4);
-    line_->setPacing(false);
-    line_->withReader(1, [](sim::Reader& r) {
-        r.setClock({0x20, 0x07, 0x12, 0x08, 0x06, 0x13, 0x45, 0x30});
-        r.addRecord(kFirstPunch);
-        r.addRecord(kSecondPunch);
-        r.storeCustomer({0x00, 0x00, 0x01, 0x23, 0x45, 0x10, 0x00, 0x12, 0x34});
-    });
-    line_->withReader(2, [](sim::Reader& r) { r.setStatus('D'); });
-    line_->withReader(3, [](sim::Reader& r) {
-        r.setCapacity(1);
-        r.storeCustomer({0x00, 0x00, 0x00, 0x77, 0x77, 0x00, 0x00, 0x00, 0x00});
-    });
-    host_ = std::make_unique<HostPort>(QString::fromStdString(line_->devicePath()));
-}
-
-void AnswerTest::cleanup() {
-    host_.reset();
-    line_.reset();
-}
-
-QByteArray AnswerTest::ask(const QByteArray& request, int answerBytes) {
-    host_->send(request);
-    return host_->read(answerBytes);
-}
-
-void AnswerTest::answers_data() {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("answer");
-    auto row = [](const char* name, const char* request, const char* answer) {
-        QTest::newRow(name) << QByteArray::fromHex(request) << QByteArray::fromHex(answer);
-    };
-    row("A0 status C", "0221615023032F28", "02216150246303252C");
-    row("A0 another status byte", "0222615023032F29", "02226150246403252E");
-    row("B0 clock", "0221625023032F29", "022162502B4027322826336550032D20");
-    row("B1 sets the clock, answers B0", "022462512B404421222324252603252E",
-        "022462502B404421222324252603252D");
-    row("C4 two records", "0221635423032F2E", "0221635426202022032623");
-    row("C4 no records", "0222635423032F2F", "0222635426202020032622");
-    row("C0 acknowledged", "0221635023032F2A", "0221635023032F2A");
-    row("C1 first record", "0221635123032F2B", "022163513320202120202143652140242335287950032423");
-    row("C1 nothing to upload", "0222635123032F2C", "0222635623032021");
-    row("C3 acknowledged", "0221635323032F2D", "0221635323032F2D");
-    row("C5 nothing new", "0221635523032F2F", "0221635723032021");
-    row("D0 acknowledged", "0224645023032F2E", "0224645023032F2E");
-    row("D1 acknowledged", "022464512C2020207575212020B903262C", "0224645123032F2F");
-    row("D2 acknowledged", "0224645223032020", "0224645223032020");
-    row("D3 acknowledged", "0224645323032021", "0224645323032021");
-    row("D4 customer held", "0221645428202021436503202D", "022164542C202021436530203254032E27");
-    row("D4 not held: N1", "022164542820202020B903232D", "02216E5123032026");
-    row("D5 added", "02216455282020203131032C27", "0221645523032020");
-    row("D5 already held: N2", "0221645528202021436503202E", "02216E5223032027");
-    row("D5 table full: N2", "02236455282020203131032C29", "02236E5223032029");
-    row("D6 deleted by six digits", "0221645626202021032625", "0221645623032021");
-    row("D6 none matching: N3", "0222645626325476032021", "02226E5323032029");
-    row("D7 held", "02216457282020214365032120", "0221645723032022");
-    row("D7 not held: N4", "022164572820202020B9032420", "02216E5423032029");
-    row("D8 one customer", "0221645823032023", "0221645826202021032627");
-    row("E0 acknowledged", "0224655023032F2F", "0224655023032F2F");
-    row("E1 acknowledged", "0224655123032020", "0224655123032020");
-}
-
-void AnswerTest::answers() {
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, answer);
-    QCOMPARE(ask(request, answer.size()).toHex(), answer.toHex());
-    QCOMPARE(host_->readQuiet(30).toHex(), QByteArray());
-}
-
-void AnswerTest::unanswered_data() {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("note");
-    auto row = [](const char* name, const char* request, sim::LineEvent::Kind kind, const char* note) {
-        QTest::newRow(name) << QByteArray::fromHex(request) << int(kind) << QString(note);
-    };
-    using K = sim::LineEvent::Kind;
-    row("unknown command", "02217A592303212A", K::Frame, "unknown command");
-    row("an answer code as request", "0221635623032020", K::Frame, "unknown command");
-    row("B1 with two bytes", "02216251254027032623", K::Frame, "wrong data length");
-    row("N0 before any answer", "02216E5023032025", K::Frame, "nothing to repeat");
-    row("C2 has no answer", "0221635223032F2C", K::Frame, "");
-    row("checksum wrong", "0221615023032F29", K::BadChecksum, "");
-    row("reader 5 of 4", "0225615023032F2C", K::NoReader, "");
-}
-
-// The probe that follows the request must be the first thing answered.
-void AnswerTest::unanswered() {
-    QFETCH(QByteArray, request);
-    QFETCH(int, kind);
-    QFETCH(QString, note);
-    host_->send(request);
-    QCOMPARE(ask(kA0ToReader1, kA0Answer.size()).toHex(), kA0Answer.toHex());
-    const auto events = line_->lineEvents();
-    QCOMPARE(events.size(), std::size_t(2));
-    QCOMPARE(int(events[0].kind), kind);
-    QCOMPARE(QString::fromStdString(events[0].note), note);
-    QVERIFY(events[0].answer.empty());
-}
-
-void AnswerTest::upload() {
-    QCOMPARE(ask(QByteArray::fromHex("0221635023032F2A"), 8).toHex(), QByteArray("0221635023032f2a"));
-    QCOMPARE(ask(kC1, kFirstRecordAnswer.size()), kFirstRecordAnswer);
-    // "N0" asks for the same record again; it is not yet delivered.
-    QCOMPARE(ask(kN0, kFirstRecordAnswer.size()), kFirstRecordAnswer);
-    QCOMPARE(ask(kC1, kSecondRecordAnswer.size()), kSecondRecordAnswer);
-    QCOMPARE(ask(kC1, kC6.size()), kC6);
-    QCOMPARE(ask(kC1, kC6.size()), kC6);
-    QCOMPARE(ask(QByteArray::fromHex("0221635423032F2E"), 11).toHex(), QByteArray("0221635426202020032621"));
-    QCOMPARE(line_->withReader(1, [](sim::Reader& r) { return r.uploadedCount(); }), std::size_t(2));
-}
-
-void AnswerTest::uploadAbandoned() {
-    line_->withReader(1, [](sim::Reader& r) { r.addRecords(1); });
-    ask(QByteArray::fromHex("0221635023032F2A"), 8);
-    QCOMPARE(ask(kC1, kFirstRecordAnswer.size()), kFirstRecordAnswer);
-    QCOMPARE(ask(kC1, kSecondRecordAnswer.size()), kSecondRecordAnswer);
-    // C2: only the first record was confirmed (by the second C1); the second is handed out again.
-    host_->sendHex("0221635223032F2C");
-    QCOMPARE(ask(QByteArray::fromHex("0221635423032F2E"), 11).toHex(), QByteArray("0221635426202022032623"));
-    ask(QByteArray::fromHex("0221635023032F2A"), 8);
-    QCOMPARE(ask(kC1, kSecondRecordAnswer.size()), kSecondRecordAnswer);
-}
-
-void AnswerTest::eraseRecords() {
-    QCOMPARE(ask(QByteArray::fromHex("0221635323032F2D"), 8).toHex(), QByteArray("0221635323032f2d"));
-    QCOMPARE(ask(QByteArray::fromHex("0221635423032F2E"), 11).toHex(), QByteArray("0221635426202020032621"));
-    QCOMPARE(ask(kC1, kC6.size()), kC6);
-}
-
-// A record given as bytes goes out unchanged, nibbles above 9 included.
-void AnswerTest::recordBytesKeptAsGiven() {
-    const sim::RecordBytes odd{0x00, 0x0A, 0x01, 0x00, 0x00, 0x01, 0x23, 0x4F,
-                               0x0A, 0x20, 0x04, 0x03, 0x15, 0x08, 0x59, 0x30};
-    line_->withReader(2, [&](sim::Reader& r) { r.addRecordBytes(odd); });
-    const QByteArray answer = frame(2, "C1", toQt(sim::Bytes(odd.begin(), odd.end())));
-    QCOMPARE(ask(QByteArray::fromHex("0222635123032F2C"), answer.size()).toHex(), answer.toHex());
-}
-
-void AnswerTest::online() {
-    QCOMPARE(ask(QByteArray::fromHex("0221635523032F2F"), kC7.size()), kC7);
-    const auto [first, second] = line_->withReader(1, [](sim::Reader& r) {
-        const sim::RecordBytes a = r.punch(kFirstPunch);
-        return std::make_pair(a, r.punch(kSecondPunch));
-    });
-    // Sequence numbers go on from the two stored records.
-    QCOMPARE(sim::recordSeq(first), 3u);
-    const QByteArray c5 = QByteArray::fromHex("0221635523032F2F");
-    const QByteArray firstAnswer = frame(1, "C5", toQt(sim::Bytes(first.begin(), first.end())));
-    const QByteArray secondAnswer = frame(1, "C5", toQt(sim::Bytes(second.begin(), second.end())));
-    QCOMPARE(ask(c5, firstAnswer.size()).toHex(), firstAnswer.toHex());
-    QCOMPARE(ask(kN0, firstAnswer.size()).toHex(), firstAnswer.toHex());
-    QCOMPARE(ask(c5, secondAnswer.size()).toHex(), secondAnswer.toHex());
-    QCOMPARE(ask(c5, kC7.size()), kC7);
-    QVERIFY(line_->withReader(1, [](sim::Reader& r) { return r.onlineQueue().empty(); }));
-    // On-line punches are not among the records for the batch upload.
-    QCOMPARE(ask(QByteArray::fromHex("0221635423032F2E"), 11).toHex(), QByteArray("0221635426202022032623"));
-}
-
-void AnswerTest::modeTable() {
-    QByteArray table;
-    for (int band = 0; band < 8; ++band) table += QByteArray::fromHex("0101083009") + char(band);
-    const QByteArray answer = frame(4, "B2", table);
-    QCOMPARE(ask(frame(4, "B3", table), answer.size()).toHex(), answer.toHex());
-    const auto stored = line_->withReader(4, [](sim::Reader& r) { return r.modeTable(); });
-    QCOMPARE(toQt(sim::Bytes(stored.begin(), stored.end())), table);
-}
-
-void AnswerTest::customerDownloadOverflow() {
-    line_->withReader(4, [](sim::Reader& r) { r.setCapacity(2); });
-    QCOMPARE(ask(frame(4, "D0"), 8), frame(4, "D0"));
-    for (const char* customer : {"000000000105000001", "000000000205000002", "000000000305000003"})
-        QCOMPARE(ask(frame(4, "D1", QByteArray::fromHex(customer)), 8), frame(4, "D1"));
-    QCOMPARE(ask(frame(4, "D2"), 8), frame(4, "D9"));
-    QCOMPARE(line_->withReader(4, [](sim::Reader& r) { return r.customers().size(); }), std::size_t(2));
-    // A customer already held may come again without overflowing; the new record replaces it.
-    ask(frame(4, "D0"), 8);
-    ask(frame(4, "D1", QByteArray::fromHex("000000000105000009")), 8);
-    QCOMPARE(ask(frame(4, "D2"), 8), frame(4, "D2"));
-    const auto customers = line_->withReader(4, [](sim::Reader& r) { return r.customers(); });
-    QCOMPARE(customers.begin()->second[8], std::uint8_t(9));
-}
-
-void AnswerTest::mealLines() {
-    QByteArray line(49, '\0');
-    for (int i = 0; i < line.size(); ++i) line[i] = char(0x11 * (i % 9));
-    QCOMPARE(ask(frame(2, "E1"), 8), frame(2, "E1"));
-    QCOMPARE(ask(frame(2, "E2", line), 8), frame(2, "E2"));
-    QCOMPARE(ask(frame(2, "E0"), 8), frame(2, "E0"));
-    line_->withReader(2, [&](sim::Reader& r) {
-        QCOMPARE(r.mealAnnouncements(), 1);
-        QCOMPARE(r.mealResets(), 1);
-        QCOMPARE(r.mealLines().size(), std::size_t(1));
-        QCOMPARE(toQt(sim::Bytes(r.mealLines()[0].begin(), r.mealLines()[0].end())), line);
-    });
-}
-
-void AnswerTest::logHoldsDecodedFrame() {
-    const QByteArray request = QByteArray::fromHex("0222645626325476032021");
-    ask(request, 8);
-    QVERIFY(line_->waitForFrames(2, 1, 1000));
-    const auto frames = line_->frames(2);
-    QCOMPARE(frames.size(), std::size_t(1));
-    QCOMPARE(frames[0].code, std::string("D6"));
-    QCOMPARE(toQt(frames[0].data).toHex(), QByteArray("123456"));
-    QCOMPARE(toQt(frames[0].raw), request);
-    QCOMPARE(toQt(frames[0].answer).toHex(), QByteArray("02226e5323032029"));
-    QVERIFY(line_->frames(1).empty());
-}
 
 int runAnswerTests(int argc, char** argv) {
     AnswerTest t;

@@ -7,38 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-speed_t speedConstant(int baud) {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    default:
-        return B9600;
-    }
-}
-
-} // namespace
-
-HostPort::HostPort(const QString& path, int baud) : path_(path), baud_(baud) {
-    reopen();
-}
-
-HostPort::~HostPort() {
-    close();
-}
-
 void HostPort::reopen() {
     close();
     fd_ = ::open(path_.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     QVERIFY2(fd_ >= 0, qPrintable("cannot open " + path_));
-    setSpeed(baud_);
+    setSpeed(9600);
 }
 
 void HostPort::close() {
@@ -47,11 +20,10 @@ void HostPort::close() {
 }
 
 void HostPort::setSpeed(int baud) {
-    baud_ = baud;
     termios tio{};
     QVERIFY(tcgetattr(fd_, &tio) == 0);
     cfmakeraw(&tio);
-    cfsetspeed(&tio, speedConstant(baud));
+    cfsetspeed(&tio, baud == 1200 ? B1200 : baud == 2400 ? B2400 : B9600);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     QVERIFY(tcsetattr(fd_, TCSANOW, &tio) == 0);
@@ -62,14 +34,18 @@ void HostPort::send(const QByteArray& bytes) {
     QCOMPARE(::write(fd_, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
 }
 
-HostPort::Timed HostPort::readTimed(int count, int timeoutMs) {
+HostPort::Timed HostPort::readTimed(int count, int timeoutMs, int quietMs) {
     Timed t;
     if (!sentAt_.isValid()) sentAt_.start();
     QElapsedTimer clock;
     clock.start();
     while (t.bytes.size() < count && clock.elapsed() < timeoutMs) {
         pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, int(std::max<qint64>(1, timeoutMs - clock.elapsed()))) <= 0) continue;
+        const int wait = quietMs >= 0 ? quietMs : int(std::max<qint64>(1, timeoutMs - clock.elapsed()));
+        if (::poll(&p, 1, wait) <= 0) {
+            if (quietMs >= 0) break;
+            continue;
+        }
         char buffer[512];
         const ssize_t n =
             ::read(fd_, buffer, size_t(std::min<int>(int(sizeof buffer), count - int(t.bytes.size()))));
@@ -82,35 +58,8 @@ HostPort::Timed HostPort::readTimed(int count, int timeoutMs) {
     return t;
 }
 
-QByteArray HostPort::read(int count, int timeoutMs) {
-    return readTimed(count, timeoutMs).bytes;
-}
-
-QByteArray HostPort::readQuiet(int quietMs) {
-    QByteArray all;
-    for (;;) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0) return all;
-        char buffer[512];
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n > 0) all.append(buffer, int(n));
-    }
-}
-
 QByteArray frame(int id, const char* code, const QByteArray& data) {
-    QByteArray f;
-    f.append(char(0x02));
-    f.append(char(id + 0x20));
-    f.append(char(code[0] + 0x20));
-    f.append(char(code[1] + 0x20));
-    f.append(char(data.size() + 3 + 0x20));
-    for (char c : data) f.append(char(quint8(c) + 0x20));
-    f.append(char(0x03));
-    int sum = 0;
-    for (int i = 1; i < f.size(); ++i) sum += quint8(f[i]);
-    f.append(char(0x20 + ((sum >> 4) & 0x0F)));
-    f.append(char(0x20 + (sum & 0x0F)));
-    return f;
+    return toQt(sim::encodeFrame({id, code, fromQt(data)}));
 }
 
 QByteArray toQt(const sim::Bytes& bytes) {
