@@ -7,17 +7,14 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QPointer>
-#include <QRadioButton>
 #include <QScrollBar>
-#include <QStringList>
 #include <QTableWidget>
 
 #include <vector>
 
 int runProtocolTests(int argc, char** argv);
-int runPanelTests(int argc, char** argv);
 int runDialogTests(int argc, char** argv);
-int runRunGuardTests(int argc, char** argv);
+int runSharedTests(int argc, char** argv);
 
 // A dialog made for one test: deleted at the end of the test unless it has freed itself.
 template <class T> class Owned {

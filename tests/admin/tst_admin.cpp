@@ -9,8 +9,7 @@ int main(int argc, char** argv) {
     installProgramFonts();
     int failed = 0;
     failed += runProtocolTests(argc, argv);
-    failed += runPanelTests(argc, argv);
     failed += runDialogTests(argc, argv);
-    failed += runRunGuardTests(argc, argv);
+    failed += runSharedTests(argc, argv);
     return failed;
 }
