@@ -50,7 +50,8 @@ constexpr int kRequestBytes = 8;       // every request without data
 constexpr int kRecordAnswerBytes = 24; // "C1"/"C5" answer: L = 19, L + 5 bytes
 constexpr int kShortAnswerBytes = 8;   // "C6"/"C7"
 constexpr int kPollRoundMs = 5;        // AwaitInput looks for input every 5 ms
-constexpr int kSettleMs = 25;          // and waits 25 ms more once some arrived
+constexpr int kSettleMs = 25;          // and waits 25 ms more once some arrived, at least the
+constexpr int kSettleMarginMs = 3;     // rest of a record answer's wire time + 3 ms
 constexpr int kPollWaitMs = 100;       // "A0" of the reader poll
 constexpr int kCountWaitMs = 60;       // "C4" in all-readers mode
 constexpr int kStartWaitMs = 100;      // "C0"
@@ -77,7 +78,9 @@ double byteMs(int bitsPerSecond) {
 double exchangeFloorMs(int bitsPerSecond, int answerBytes) {
     const double firstByte = (kRequestBytes + 1) * byteMs(bitsPerSecond);
     const double seen = std::ceil(firstByte / kPollRoundMs) * kPollRoundMs;
-    return std::max(seen + kSettleMs, (kRequestBytes + answerBytes) * byteMs(bitsPerSecond));
+    const double rest = std::ceil((kRecordAnswerBytes - 1) * byteMs(bitsPerSecond)) + kSettleMarginMs;
+    return std::max(seen + std::max<double>(kSettleMs, rest),
+                    (kRequestBytes + answerBytes) * byteMs(bitsPerSecond));
 }
 
 LinkEnv qtEnv() {
@@ -98,6 +101,7 @@ struct Station {
         comm.Open();
         link.ReaderCount = readers;
         timer.followLineSpeed(baudRateValue(rate));
+        link.setLineSpeed(baudRateValue(rate));
         timer.start();
     }
     ~Station() { comm.Close(); }
@@ -192,7 +196,7 @@ bool benchBatch(QuietPrompts& prompts) {
     out << "batch upload of " << records << " records from " << kReaders
         << " simulated readers, line pacing on, readers without turn-around" << Qt::endl
         << "  floor per record: 5 ms rounds until the answer's first byte is in (request 8 bytes + 1)"
-        << " + 25 ms settle;" << Qt::endl
+        << " + settle (25 ms, at least the answer's wire time + 3 ms);" << Qt::endl
         << "  per reader: A0 100 ms, C4 60 ms, C0 100 ms and the closing C1/C6 exchange" << Qt::endl
         << "  wire-only: request 8 + answer 24 bytes of 10 bits, nothing else" << Qt::endl
         << Qt::endl;
@@ -233,7 +237,8 @@ bool benchBatch(QuietPrompts& prompts) {
 bool benchOnline() {
     out << "on-line cycle over " << kOnlineReaders << " idle readers (\"C5\" answered \"C7\"), mean of "
         << kOnlineCycles << " cycles" << Qt::endl
-        << "  floor per visit: 5 ms rounds until the answer's first byte is in + 25 ms settle" << Qt::endl
+        << "  floor per visit: 5 ms rounds until the answer's first byte is in + settle (as for the batch)"
+        << Qt::endl
         << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4")
                .arg(QStringLiteral("bit/s"), 6)
