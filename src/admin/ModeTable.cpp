@@ -58,7 +58,7 @@ std::optional<QByteArray> readScheduleFile(const QString& path) {
 Reply sendModeTable(ReaderLink& link, int reader, const QByteArray& table) {
     Q_ASSERT(table.size() == kModeTableSize);
     link.SendDataFrame("B3", table, reader);
-    link.AwaitInput(kAnswerSettleMs, ReaderLink::frameBytes(kTableL));
+    link.AwaitInput(kAnswerSettleMs);
     return link.ReadReply(kTableL, "B2", reader);
 }
 

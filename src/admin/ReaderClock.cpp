@@ -34,14 +34,14 @@ QString readerClockText(const QByteArray& block) {
 
 Reply readReaderClock(ReaderLink& link, int reader) {
     link.SendFrame("B0", reader);
-    link.sleep(kAnswerWaitMs);
+    link.AwaitAnswer(kAnswerWaitMs);
     return link.ReadReply(kClockL, "B0", reader);
 }
 
 Reply setReaderClock(ReaderLink& link, int reader, const QByteArray& block) {
     Q_ASSERT(block.size() == kClockBlockSize);
     link.SendDataFrame("B1", block, reader);
-    link.sleep(kAnswerWaitMs);
+    link.AwaitAnswer(kAnswerWaitMs);
     return link.ReadReply(kClockL, "B0", reader);
 }
 

@@ -35,7 +35,7 @@ QString recordCountText(const Reply& reply) {
 
 int deleteRecords(ReaderLink& link, int reader) {
     link.SendFrame("C3", reader);
-    link.sleep(kDeleteWaitMs);
+    link.AwaitAnswer(kDeleteWaitMs);
     return link.ReadWriteAck("C3");
 }
 

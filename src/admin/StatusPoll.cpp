@@ -12,7 +12,7 @@ constexpr int kAnswerWaitMs = 300;
 
 Reply pollStatus(ReaderLink& link, int reader) {
     link.SendFrame("A0", reader);
-    link.sleep(kAnswerWaitMs);
+    link.AwaitAnswer(kAnswerWaitMs);
     return link.ReadReply(4, "A0", reader);
 }
 

@@ -13,8 +13,8 @@ const QString kQuestionCaption = QStringLiteral("에러발생");
 constexpr int kMaxReaders = 12;
 constexpr int kRecordBytes = 9;
 constexpr int kAckWaitMs = 100;
-// Records are streamed: only an answer already there 1 ms after a record is looked at, and the
-// next record's frame drops whatever came later. The last record's answer gets 300 ms.
+// Records are streamed: only an answer already there 1 ms after a record has left is looked at,
+// and the next record's frame drops whatever came later. The last record's answer gets 300 ms.
 constexpr int kRecordAckWaitMs = 1;
 constexpr int kLastRecordAckWaitMs = 300;
 constexpr int kNegativeAck = 3;
@@ -42,7 +42,7 @@ bool CustomerDownload::openAll(int count) {
     bool anyFailed = false;
     for (int i = 1; i <= count; ++i) {
         link_.SendFrame("D0", i);
-        link_.sleep(kAckWaitMs);
+        link_.AwaitAnswer(kAckWaitMs);
         if (link_.ReadWriteAck("D0") != 1) failed[i - 1] = anyFailed = true;
     }
     if (!anyFailed) return true;
@@ -55,7 +55,7 @@ bool CustomerDownload::openAll(int count) {
 
 bool CustomerDownload::openOne(int reader) {
     link_.SendFrame("D0", reader);
-    link_.sleep(kAckWaitMs);
+    link_.AwaitAnswer(kAckWaitMs);
     return link_.ReportWriteAck("D0") == 1;
 }
 
@@ -65,25 +65,25 @@ bool CustomerDownload::stream(int address, const QList<QByteArray>& records) {
         if (stopRequested && stopRequested()) break;
         Q_ASSERT(record.size() == kRecordBytes);
         link_.SendDataFrame("D1", record, address);
-        link_.sleep(kRecordAckWaitMs);
+        link_.PauseAfterRequest(kRecordAckWaitMs);
         if (link_.ReadWriteAck("D1") == kNegativeAck) return false;
         ++sent;
         if (recordSent) recordSent(sent);
     }
-    link_.sleep(kLastRecordAckWaitMs);
+    link_.AwaitAnswer(kLastRecordAckWaitMs);
     return link_.ReadWriteAck("D1") != kNegativeAck;
 }
 
 void CustomerDownload::closeAll(int count) {
     for (int i = 1; i <= count; ++i) {
         link_.SendFrame("D2", i);
-        link_.sleep(kAckWaitMs);
+        link_.AwaitAnswer(kAckWaitMs);
         if (link_.ReadWriteAck("D2") == kMemoryFullAck) link_.ShowNotice(kMemoryFull);
     }
 }
 
 void CustomerDownload::closeOne(int reader) {
     link_.SendFrame("D2", reader);
-    link_.sleep(kAckWaitMs);
+    link_.AwaitAnswer(kAckWaitMs);
     link_.ReportWriteAck("D2");
 }

@@ -79,7 +79,7 @@ CustomerRow customerRow(const Reply& reply) {
 CustomerRow queryCustomer(ReaderLink& link, int reader, const QByteArray& employeeNumber) {
     link.ClearInput();
     link.SendDataFrame("D4", employeeNumber, reader);
-    link.sleep(kQueryWaitMs);
+    link.AwaitAnswer(kQueryWaitMs);
     return customerRow(link.ReadReply(12, "D4", reader));
 }
 
@@ -133,7 +133,7 @@ QString customerCountText(const Reply& reply) {
 
 QString deleteCustomersText(ReaderLink& link, int reader) {
     link.SendFrame("D3", reader);
-    link.sleep(kDeleteAllWaitMs);
+    link.AwaitAnswer(kDeleteAllWaitMs);
     return deleteCustomersText(link.ReadWriteAck("D3"));
 }
 

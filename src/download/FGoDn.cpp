@@ -72,11 +72,11 @@ void TGODN::Button2Click() {
 }
 
 void TGODN::Button3Click() {
-    runJob([this] { runGrowingTextTest(link.Comm, [this](int ms) { link.sleep(ms); }); });
+    runJob([this] { runGrowingTextTest(link); });
 }
 
 void TGODN::Button4Click() {
-    runJob([this] { runNibbleTest(link.Comm, [this](int ms) { link.sleep(ms); }); });
+    runJob([this] { runNibbleTest(link); });
 }
 
 void TGODN::download() {
@@ -87,7 +87,7 @@ void TGODN::download() {
     int sent = 0;
     for (const FixedAmountLine& amount : amounts) {
         capid->setText(QString::fromLatin1(amount.idText));
-        sendFixedAmount(link.Comm, amount);
+        sendFixedAmount(link, amount);
         counters->setDone(++sent);
         link.processEvents();
     }

@@ -1,6 +1,6 @@
 #include "FixedAmounts.h"
 
-#include "CommLine.h"
+#include "ReaderLink.h"
 
 namespace {
 constexpr char kPortTestText[] =
@@ -8,10 +8,6 @@ constexpr char kPortTestText[] =
 constexpr int kGrowingTestPauseMs = 1000;
 constexpr int kNibblePasses = 5;
 constexpr int kNibbleTestPauseMs = 500;
-
-void write(CommLine& comm, const QByteArray& bytes) {
-    comm.Write(bytes.constData(), int(bytes.size()));
-}
 } // namespace
 
 QByteArray fixedAmountHead(const FixedAmountLine& line) {
@@ -23,29 +19,29 @@ QByteArray fixedAmountTail() {
     return QByteArray(1, '\xFF');
 }
 
-void sendFixedAmount(CommLine& comm, const FixedAmountLine& line) {
-    write(comm, fixedAmountHead(line));
-    write(comm, line.text);
-    write(comm, fixedAmountTail());
+void sendFixedAmount(ReaderLink& link, const FixedAmountLine& line) {
+    link.WriteRaw(fixedAmountHead(line));
+    link.WriteRaw(line.text);
+    link.WriteRaw(fixedAmountTail());
 }
 
 QByteArray portTestText() {
     return QByteArray(kPortTestText, sizeof kPortTestText - 1);
 }
 
-void runGrowingTextTest(CommLine& comm, const std::function<void(int ms)>& sleep) {
+void runGrowingTextTest(ReaderLink& link) {
     const QByteArray text = portTestText();
     for (int n = 1; n <= text.size(); ++n) {
-        write(comm, text.left(n));
-        sleep(kGrowingTestPauseMs);
+        link.WriteRaw(text.left(n));
+        link.PauseAfterRequest(kGrowingTestPauseMs);
     }
 }
 
-void runNibbleTest(CommLine& comm, const std::function<void(int ms)>& sleep) {
+void runNibbleTest(ReaderLink& link) {
     for (int pass = 0; pass < kNibblePasses; ++pass)
         for (int i = 1; i <= 9; ++i) {
             const char pair[] = {'\x0F', char(i * 16)};
-            write(comm, QByteArray(pair, sizeof pair));
-            sleep(kNibbleTestPauseMs);
+            link.WriteRaw(QByteArray(pair, sizeof pair));
+            link.PauseAfterRequest(kNibbleTestPauseMs);
         }
 }

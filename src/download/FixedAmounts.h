@@ -4,18 +4,16 @@
 
 #include "DownloadFiles.h"
 
-#include <functional>
-
-class CommLine;
+class ReaderLink;
 
 // The record's three writes: 02 23 50 <id> 00, the 96 characters, FF.
 QByteArray fixedAmountHead(const FixedAmountLine& line);
 QByteArray fixedAmountTail();
-void sendFixedAmount(CommLine& comm, const FixedAmountLine& line);
+void sendFixedAmount(ReaderLink& link, const FixedAmountLine& line);
 
 // " 통신포트시험입니다" in the Korean code page: 19 bytes.
 QByteArray portTestText();
-// Writes the first 1, 2, ... 19 bytes of the test text, one write a second.
-void runGrowingTextTest(CommLine& comm, const std::function<void(int ms)>& sleep);
-// Five passes of 0F 10, 0F 20, ... 0F 90, one pair every half second.
-void runNibbleTest(CommLine& comm, const std::function<void(int ms)>& sleep);
+// Writes the first 1, 2, ... 19 bytes of the test text, a second after each has left.
+void runGrowingTextTest(ReaderLink& link);
+// Five passes of 0F 10, 0F 20, ... 0F 90, half a second after each pair has left.
+void runNibbleTest(ReaderLink& link);

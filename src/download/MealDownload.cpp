@@ -47,7 +47,7 @@ void MealDownload::run(const QList<MealLine>& lines) {
 void MealDownload::announce(int reader) {
     for (int attempt = 0; attempt < kAnnounceAttempts; ++attempt) {
         link_.SendFrame("E1", reader);
-        link_.sleep(kAnnounceWaitMs);
+        link_.AwaitAnswer(kAnnounceWaitMs);
         if (link_.ReadWriteAck("E1") == 1) return;
     }
 }
@@ -56,7 +56,7 @@ int MealDownload::send(const MealLine& line) {
     int result = 0;
     for (int attempt = 0; attempt <= kLineRepetitions; ++attempt) {
         link_.SendDataFrame("E2", line.data, line.reader);
-        link_.sleep(kLineWaitMs);
+        link_.AwaitAnswer(kLineWaitMs);
         result = link_.ReadWriteAck("E2");
         if (result == 1) break;
     }

@@ -2,9 +2,12 @@
 
 #include "Prompts.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QThread>
 
 #include <algorithm>
+#include <chrono>
 
 Q_LOGGING_CATEGORY(lcLink, "qrx.link", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLinkRaw, "qrx.link.raw", QtWarningMsg)
@@ -15,21 +18,60 @@ const QString kPollCaption = QStringLiteral("에러발생");
 constexpr quint8 STX = 0x02;
 constexpr quint8 ETX = 0x03;
 constexpr quint8 kOffset = 0x20;
-constexpr int kAwaitRounds = 41;
-constexpr int kAwaitRoundMs = 5;
+constexpr std::int64_t kMs = 1000;
+// AwaitInput looks for the first byte for 41 rounds of 5 ms.
+constexpr std::int64_t kAwaitFirstByteUs = 41 * 5 * kMs;
+// How often a wait looks at the port.
+constexpr int kStepMs = 2;
 constexpr int kPollWaitMs = 100;
-constexpr int kSettleMarginMs = 3;
 
 bool commandIs(const quint8* decoded, const char* command) {
     return decoded[0] == quint8(command[0]) && decoded[1] == quint8(command[1]);
 }
+
+// The length value of a frame as it stands on the wire (offset removed).
+int lengthValue(quint8 wireByte) {
+    return quint8(wireByte - kOffset);
+}
+
+// The command code of raw (got bytes as received) when it is one whole frame by its own length
+// value, from reader, with a right checksum.
+QByteArray wholeFrameCode(const quint8* raw, int got, int reader) {
+    if (got < 8 || raw[0] != STX) return {};
+    const int L = lengthValue(raw[4]);
+    if (L < 3 || L + 5 > got || quint8(raw[1] - kOffset) != quint8(reader)) return {};
+    quint8 sum = 0;
+    for (int i = 1; i <= L + 2; ++i) sum = quint8(sum + raw[i]);
+    if (raw[L + 3] != quint8(kOffset + (sum >> 4)) || raw[L + 4] != quint8(kOffset + (sum & 0x0F))) return {};
+    const char code[2] = {char(raw[2] - kOffset), char(raw[3] - kOffset)};
+    return QByteArray(code, 2);
+}
 } // namespace
+
+LinkEnv qtLinkEnv() {
+    return LinkEnv{[](bool waitForMore) {
+                       QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents
+                                                                   : QEventLoop::AllEvents);
+                   },
+                   [](int ms) { QThread::msleep(ulong(ms)); },
+                   {}};
+}
 
 ReaderLink::ReaderLink(CommLine& comm, LinkEnv env) : Comm(comm), env_(std::move(env)) {}
 
+std::int64_t ReaderLink::now() const {
+    if (env_.nowUs) return env_.nowUs();
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A write may return before its bytes are on the wire (or, where the port waits for them, when
+// they have left): either way they leave behind what was written before, at the line's speed.
 void ReaderLink::writeBytes(const QByteArray& bytes) {
     qCDebug(lcLinkRaw) << "out" << bytes.toHex(' ');
+    const std::int64_t start = std::max(now(), lineFreeUs_);
     Comm.Write(bytes.constData(), int(bytes.size()));
+    lineFreeUs_ = std::max(start + timing_.wireUs(int(bytes.size())), now());
 }
 
 void ReaderLink::SendChecksum() {
@@ -84,63 +126,131 @@ std::array<quint8, 2> ReaderLink::YearToBcd(quint16 year) {
             quint8((((year % 100) / 10) << 4) | (year % 10))};
 }
 
-// Reads whatever is pending into buffer (at most capacity bytes) and drops the rest, so that a
-// flood of input never overruns the buffer and never survives into the next exchange.
-int ReaderLink::readPending(quint8* buffer, int capacity) {
-    int pending = Comm.InQueueCount();
-    int got = 0;
-    if (pending < 0) return Comm.Read(buffer, capacity); // closed: the port raises its read error
-    while (pending > 0) {
-        if (got < capacity) {
-            const int n = Comm.Read(buffer + got, std::min(pending, capacity - got));
-            if (n <= 0) break;
-            got += n;
-        } else {
-            quint8 scratch[kScratchSize];
-            if (Comm.Read(scratch, std::min(pending, kScratchSize)) <= 0) break;
+bool ReaderLink::pull() {
+    int queued = Comm.InQueueCount();
+    bool grew = false;
+    while (queued > 0) {
+        quint8 chunk[kScratchSize];
+        const int n = Comm.Read(chunk, std::min(queued, kScratchSize));
+        if (n <= 0) break;
+        const int room = kReplyBufferSize - int(rx_.size());
+        if (room > 0) {
+            rx_.append(reinterpret_cast<const char*>(chunk), std::min(n, room));
+            grew = true;
         }
-        pending = Comm.InQueueCount();
+        queued = Comm.InQueueCount();
     }
-    qCDebug(lcLinkRaw) << "in" << QByteArray(reinterpret_cast<const char*>(buffer), got).toHex(' ');
+    if (grew) lastInputUs_ = now();
+    return grew;
+}
+
+int ReaderLink::pending() {
+    const int queued = Comm.InQueueCount();
+    return queued < 0 ? queued : queued + int(rx_.size());
+}
+
+bool ReaderLink::answerComplete() const {
+    if (rx_.size() < 5 || quint8(rx_.at(0)) != STX) return false;
+    const int L = lengthValue(quint8(rx_.at(4)));
+    return L >= 3 && rx_.size() >= L + 5;
+}
+
+int ReaderLink::takeInput(quint8* buffer, int capacity) {
+    if (Comm.InQueueCount() < 0) return Comm.Read(buffer, capacity); // closed: the port raises
+    pull();
+    const int got = std::min(int(rx_.size()), capacity);
+    std::copy_n(reinterpret_cast<const quint8*>(rx_.constData()), got, buffer);
+    qCDebug(lcLinkRaw) << "in" << rx_.toHex(' ');
+    rx_.clear();
+    // A flood beyond the receive buffer was dropped by pull; whatever came since goes too.
+    while (pull()) rx_.clear();
     return got;
 }
 
 void ReaderLink::ClearInput() {
-    if (Comm.InQueueCount() == 0) return;
+    if (rx_.isEmpty() && Comm.InQueueCount() == 0) return;
     quint8 scratch[kScratchSize];
-    readPending(scratch, kScratchSize);
+    takeInput(scratch, kScratchSize);
+}
+
+void ReaderLink::pause(std::int64_t untilUs, bool pumpEvents) {
+    for (std::int64_t t = now(); t < untilUs; t = now()) {
+        if (pumpEvents) env_.processEvents(false);
+        env_.sleep(int(std::min<std::int64_t>(kStepMs, (untilUs - t + kMs - 1) / kMs)));
+    }
+}
+
+bool ReaderLink::receive(std::int64_t earliestUs, std::int64_t firstByteByUs, std::int64_t settleUs,
+                         bool pumpEvents) {
+    const std::int64_t quietUs = timing_.interByteMs() * kMs;
+    // However the bytes trickle in, no answer takes longer than a full receive buffer on the wire.
+    const std::int64_t longestUs = timing_.wireUs(kReplyBufferSize) + quietUs;
+    bool seen = !rx_.isEmpty();
+    std::int64_t firstUs = seen ? now() : 0;
+    if (seen) earliestUs = std::max(earliestUs, firstUs + settleUs);
+    for (;;) {
+        pull();
+        const std::int64_t t = now();
+        if (!rx_.isEmpty()) {
+            if (!seen) {
+                seen = true;
+                firstUs = t;
+                earliestUs = std::max(earliestUs, t + settleUs);
+            }
+            const bool ended = answerComplete() || t - lastInputUs_ >= quietUs || t - firstUs >= longestUs ||
+                               rx_.size() >= kReplyBufferSize;
+            if (t >= earliestUs && ended) return true;
+        } else if (t >= earliestUs && t >= firstByteByUs) {
+            return Comm.InQueueCount() > 0;
+        }
+        if (pumpEvents) env_.processEvents(false);
+        env_.sleep(kStepMs);
+    }
 }
 
 bool ReaderLink::WaitTicks(int n) {
     TickCount = 0;
     while (TickCount <= n) env_.processEvents(true);
-    return Comm.InQueueCount() != 0;
+    const std::int64_t t = now();
+    receive(t, lineFreeUs_ + timing_.firstByteMs() * kMs, 0, true);
+    return pending() != 0;
 }
 
-bool ReaderLink::AwaitInput(int ms, int answerBytes) {
-    int settle = ms;
-    if (bitsPerSecond_ > 0 && answerBytes > 1) {
-        // The first byte was seen within the last round; the others follow at the byte rate.
-        const int restMs = ((answerBytes - 1) * 10 * 1000 + bitsPerSecond_ - 1) / bitsPerSecond_;
-        settle = std::max(ms, restMs + kSettleMarginMs);
+bool ReaderLink::AwaitInput(int ms) {
+    const std::int64_t from = std::max(now(), lineFreeUs_);
+    const std::int64_t firstBy =
+        from + std::max<std::int64_t>(kAwaitFirstByteUs, timing_.firstByteMs() * kMs);
+    return receive(now(), firstBy, ms * kMs, true) && pending() > 0;
+}
+
+void ReaderLink::AwaitAnswer(int ms) {
+    const std::int64_t earliest = std::max(now(), lineFreeUs_) + ms * kMs;
+    receive(earliest, std::max(earliest, lineFreeUs_ + timing_.firstByteMs() * kMs), 0, false);
+}
+
+void ReaderLink::PauseAfterRequest(int ms) {
+    pause(std::max(now(), lineFreeUs_) + ms * kMs, false);
+}
+
+void ReaderLink::AwaitQuietLine() {
+    const std::int64_t quietUs = timing_.interByteMs() * kMs;
+    const std::int64_t giveUpUs = now() + timing_.wireUs(kReplyBufferSize) + quietUs;
+    lastInputUs_ = now();
+    for (;;) {
+        if (pull()) rx_.clear();
+        const std::int64_t t = now();
+        if (t - lastInputUs_ >= quietUs || t >= giveUpUs) return;
+        env_.sleep(kStepMs);
     }
-    for (int round = 0; round < kAwaitRounds; ++round) {
-        env_.processEvents(false);
-        env_.sleep(kAwaitRoundMs);
-        if (Comm.InQueueCount() > 0) {
-            env_.sleep(settle);
-            return true;
-        }
-    }
-    return false;
 }
 
 Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     Reply reply;
-    const int count = Comm.InQueueCount();
+    const int count = pending();
     if (count == 0) return reply;
     quint8 buf[kReplyBufferSize] = {};
-    readPending(buf, kReplyBufferSize);
+    const int got = takeInput(buf, kReplyBufferSize);
+    reply.code = wholeFrameCode(buf, got, reader);
     if (buf[0] != STX) {
         reply.status = '5';
         return reply;
@@ -172,9 +282,9 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
 }
 
 int ReaderLink::ReadWriteAck(const char* command) {
-    if (Comm.InQueueCount() == 0) return 0;
+    if (pending() == 0) return 0;
     quint8 buf[kAckBufferSize] = {};
-    readPending(buf, kAckBufferSize);
+    takeInput(buf, kAckBufferSize);
     Checksum = 0;
     for (int i = 1; i <= 5; ++i) {
         AddChecksum(buf[i]);
@@ -238,7 +348,7 @@ bool ReaderLink::CheckReaders() {
     bool anyFailed = false;
     for (int reader = 1; reader <= count; ++reader) {
         SendFrame("A0", reader);
-        env_.sleep(kPollWaitMs);
+        AwaitAnswer(kPollWaitMs);
         if (ReadReply(4, "A0", reader).status != '1') failed[reader - 1] = anyFailed = true;
     }
     if (!anyFailed) return false;

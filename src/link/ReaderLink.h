@@ -10,6 +10,7 @@
 #pragma once
 
 #include "CommLine.h"
+#include "LineTiming.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,14 +19,19 @@
 #include <cstdint>
 #include <functional>
 
-// What the window hands to the link: its event pump and a plain sleep.
+// What the window hands to the link: its event pump, a plain sleep and the clock.
 struct LinkEnv {
     // Lets the UI handle pending events. With waitForMore it blocks until at least one event
     // (a timer tick, input) has been handled; without, it returns at once when there are none.
     std::function<void(bool waitForMore)> processEvents;
     // Sleeps without handling any event.
     std::function<void(int ms)> sleep;
+    // A monotonic clock in microseconds; empty means the system's steady clock.
+    std::function<std::int64_t()> nowUs;
 };
+
+// The running application's: Qt's event loop, a thread sleep and the steady clock.
+LinkEnv qtLinkEnv();
 
 // The outcome of ReadReply: a status character and, for '1', the decoded data bytes.
 //   '0' no answer        '5' no STX            '6' wrong reader      '1' good answer
@@ -34,6 +40,10 @@ struct LinkEnv {
 struct Reply {
     char status = '0';
     QByteArray data;
+    // The command code of the answer when it is one whole frame from the reader asked, by its
+    // own length value and with a right checksum, whatever command was expected; else empty.
+    // Tells, for instance, that a reader asked to repeat its last answer repeated a "C0".
+    QByteArray code;
     quint8 byte(int i) const { return quint8(data.at(i)); }
 };
 
@@ -64,6 +74,9 @@ public:
     // L is the length value (data bytes + 3, at least 4); data holds L - 3 bytes.
     void SendDataFrame(const char* command, int L, const quint8* data, int reader);
     void SendDataFrame(const char* command, const QByteArray& data, int reader);
+    // Bytes outside the frame format (the fixed-amount records and the port tests), on the
+    // line's clock like every frame.
+    void WriteRaw(const QByteArray& bytes) { writeBytes(bytes); }
 
     // Digit helpers.
     static QString ByteToDigits(quint8 b);
@@ -71,17 +84,30 @@ public:
     static std::array<quint8, 2> YearToBcd(quint16 year);
     static bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 
-    // Transaction.
+    // Transaction. Every wait after a request counts from the moment the request has left the
+    // port (a write returns before the bytes are on the wire), is at least the time the exchange
+    // gives and ends only when the whole answer frame is in (its length value says how long it
+    // is), when its first byte has not come in time, or when the line has gone quiet inside it.
     void ClearInput();
-    // Ends at the (n + 1)-th tick of the main timer; true when input is waiting then.
+    // Ends at the (n + 1)-th tick of the main timer, then lets the answer complete, handling
+    // window events; true when input is waiting then.
     bool WaitTicks(int n);
-    // Polls for input for up to 41 rounds of 5 ms; once some arrived, waits ms more for the rest
-    // of the answer. answerBytes (the whole answer frame), when given, makes that wait at least
-    // what the rest of such an answer takes on the wire at the line speed: at 1200 bit/s a record
-    // answer alone takes 200 ms, and reading it after 25 ms would only ever find a piece of it.
-    bool AwaitInput(int ms, int answerBytes = 0);
-    // The line speed in bit/s; 0 (unknown) leaves AwaitInput's waits as they are given.
-    void setLineSpeed(int bitsPerSecond) { bitsPerSecond_ = bitsPerSecond; }
+    // Handles window events until the answer's first byte is in (giving up after 205 ms, or
+    // what the line needs if longer), then ms more at least, and until the answer is whole.
+    // True when input arrived.
+    bool AwaitInput(int ms);
+    // A plain wait (no window events) of ms after the request has left, then until the answer
+    // is whole or cannot be coming any more.
+    void AwaitAnswer(int ms);
+    // A plain wait of ms after the request has left, whatever comes: for requests whose answer
+    // is only looked at if it is already there.
+    void PauseAfterRequest(int ms);
+    // Waits (plainly) until no input has come for the line's inter-byte time: the rest of a cut
+    // or garbled answer that may still be arriving, so that the next request's ClearInput drops
+    // it rather than the next answer being read behind it.
+    void AwaitQuietLine();
+    LineTiming& timing() { return timing_; }
+    const LineTiming& timing() const { return timing_; }
     Reply ReadReply(int L, const char* command, int reader);
     // Acknowledgement result 0..7; 1 means the command was echoed with a good checksum.
     int ReadWriteAck(const char* command);
@@ -99,10 +125,27 @@ public:
     void sleep(int ms) { env_.sleep(ms); }
 
 private:
+    std::int64_t now() const;
     void writeBytes(const QByteArray& bytes);
-    int readPending(quint8* buffer, int capacity);
+    // Moves what the port holds into the receive buffer (at most kReplyBufferSize bytes; the
+    // rest is read and dropped); true when something came.
+    bool pull();
+    // Bytes waiting: the receive buffer's and the port's; -1 when the port is closed.
+    int pending();
+    bool answerComplete() const;
+    // The receive path: waits until the earliest moment, then until the answer is whole, the
+    // line has gone quiet inside it, or (nothing come) the first-byte deadline has passed.
+    // settleUs is added to the earliest moment once the first byte has been seen.
+    bool receive(std::int64_t earliestUs, std::int64_t firstByteByUs, std::int64_t settleUs, bool pumpEvents);
+    void pause(std::int64_t untilUs, bool pumpEvents);
+    // Takes the receive buffer and everything pending into buffer (capacity bytes), dropping
+    // the rest; the number of bytes taken.
+    int takeInput(quint8* buffer, int capacity);
     LinkEnv env_;
-    int bitsPerSecond_ = 0;
+    LineTiming timing_;
+    QByteArray rx_;
+    std::int64_t lineFreeUs_ = 0;  // when the last byte written will have left the port
+    std::int64_t lastInputUs_ = 0; // when the receive buffer last grew
 };
 
 // "현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?" for failed readers 3 and 7.

@@ -53,14 +53,6 @@ void MdiClient::paintEvent(QPaintEvent* event) {
     p.drawPixmap(pictureOrigin(viewport()->size(), picture.size()), picture);
 }
 
-LinkEnv TMainForm::makeLinkEnv() {
-    return LinkEnv{[](bool waitForMore) {
-                       QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents
-                                                                   : QEventLoop::AllEvents);
-                   },
-                   [](int ms) { QThread::msleep(ulong(ms)); }};
-}
-
 TMainForm::TMainForm(int startDelayMs)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -86,7 +78,8 @@ TMainForm::TMainForm(int startDelayMs)
     statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Timer1.followLineSpeed(baudRateValue(Comm.BaudRate()));
+    Link.timing().follow(Comm);
+    Timer1.followLine(Link.timing());
     Timer1.start();
 }
 
@@ -234,10 +227,12 @@ void TMainForm::FormActivate() {
     });
 }
 
+// The line's timing follows the settings even when the port does not open, so that the next
+// successful open does not run on the old speed's waits.
 void TMainForm::openPort() {
+    Link.timing().follow(Comm);
+    Timer1.followLine(Link.timing());
     Comm.Open();
-    Timer1.followLineSpeed(baudRateValue(Comm.BaudRate()));
-    Link.setLineSpeed(baudRateValue(Comm.BaudRate()));
 }
 
 template <class Dialog, class... Args> void TMainForm::openDialog(Args&&... args) {

@@ -34,7 +34,7 @@ public:
     ~TMainForm() override;
 
     TComm Comm;
-    ReaderLink Link{Comm, makeLinkEnv()};
+    ReaderLink Link{Comm, qtLinkEnv()};
     TickTimer Timer1{Link};
     QString ConfigFileName = QStringLiteral("QRX.CFG");
     QLabel* imsi;
@@ -71,7 +71,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    LinkEnv makeLinkEnv();
     void buildMenus();
     void buildSpeedButtons();
     QAction* addCommand(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,

@@ -3,27 +3,11 @@
 namespace batch {
 namespace {
 constexpr int kCountLength = 6;
-constexpr int kQuietMs = 10;     // longer than one byte at 1200 bit/s
-constexpr int kQuietRounds = 50; // a line that never goes quiet is given up after half a second
-
-// A cut or garbled answer may still be arriving. Asked again at once, the reader would send the
-// repeated answer behind the rest of the first one: every later read would then begin in the
-// middle of an answer, each retry would fail the same way and the reader would be given up.
-// Waiting until no more input comes lets SendFrame's ClearInput drop the rest.
-void awaitQuietLine(ReaderLink& link) {
-    int before = link.Comm.InQueueCount();
-    for (int round = 0; round < kQuietRounds; ++round) {
-        link.sleep(kQuietMs);
-        const int now = link.Comm.InQueueCount();
-        if (now == before) return;
-        before = now;
-    }
-}
 } // namespace
 
 Reply requestCount(ReaderLink& link, int reader, int waitMs) {
     link.SendFrame("C4", reader);
-    link.sleep(waitMs);
+    link.AwaitAnswer(waitMs);
     return link.ReadReply(kCountLength, "C4", reader);
 }
 
@@ -33,25 +17,41 @@ QString countDigits(const Reply& reply) {
     return digits;
 }
 
+namespace {
+// "C0" only sets the reader back to its first unconfirmed record, so asking again after a lost
+// request or acknowledgement is harmless.
+bool startUpload(ReaderLink& link, int reader) {
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        link.SendFrame("C0", reader);
+        link.AwaitAnswer(kAckWaitMs);
+        if (link.ReadWriteAck("C0") == 1) return true;
+    }
+    return false;
+}
+} // namespace
+
+// The reader moves on to its next record only when asked with "C1". After silence or a bad
+// answer it is never asked with "C1", which would confirm a record whose answer was lost on the
+// way, but with "N0": it then repeats its last answer. That is the record wanted when only the
+// answer was lost, or the record already taken when the request itself was lost (the caller's
+// sink drops that repeat, and the next "C1" follows); a repeated "C0" acknowledgement means the
+// reader never heard the first "C1", which is then asked again.
 ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>& stopRequested,
                        const std::function<void(const TPunchRecord&)>& onRecord) {
+    if (!startUpload(link, reader)) return ReaderEnd::NotAcknowledged;
     int retries = 0;
-    bool nakMode = false;
-    link.SendFrame("C0", reader);
-    link.sleep(kAckWaitMs);
-    if (link.ReadWriteAck("C0") != 1) return ReaderEnd::NotAcknowledged;
     for (;;) {
         if (stopRequested()) {
             link.SendFrame("C2", reader);
-            link.sleep(kAckWaitMs);
+            link.AwaitAnswer(kAckWaitMs);
             link.ClearInput();
             return ReaderEnd::Stopped;
         }
         link.processEvents();
-        bool askAgain = true; // false once "N0" has asked for the last answer again
+        const char* request = "C1";
         for (;;) {
-            if (askAgain) link.SendFrame("C1", reader);
-            link.AwaitInput(kRecordSettleMs, ReaderLink::frameBytes(kRecordAnswerL));
+            link.SendFrame(request, reader);
+            link.AwaitInput(kRecordSettleMs);
             const Reply reply = link.ReadReply(kRecordAnswerL, "C1", reader);
             if (reply.status == '1') {
                 onRecord(TPunchRecord::fromBytes(reply.data));
@@ -60,13 +60,8 @@ ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>
             if (reply.status == 'A') return ReaderEnd::Finished;
             if (retries >= kRetryLimit) return ReaderEnd::Failed;
             ++retries;
-            // After a bad answer the reader is asked to repeat it; silence then gets "N0" too.
-            if (reply.status != '0') {
-                nakMode = true;
-                awaitQuietLine(link);
-            }
-            askAgain = !nakMode;
-            if (nakMode) link.SendFrame("N0", reader);
+            if (reply.status != '0') link.AwaitQuietLine();
+            request = reply.code == "C0" ? "C1" : "N0";
         }
     }
 }

@@ -1,5 +1,6 @@
 // The batch upload's exchanges with one reader: the record count ("C4") and the upload itself
-// ("C0", then "C1" until "C6", with "N0" after a bad answer and "C2" when it is abandoned).
+// ("C0", then "C1" until "C6", with "N0" after silence or a bad answer and "C2" when it is
+// abandoned).
 #pragma once
 
 #include "PunchRecord.h"
@@ -9,10 +10,11 @@
 
 namespace batch {
 
-// Retries one reader may spend in a whole job: its retry counter and NAK mode are reset only
-// when the next reader starts.
+// Retries one reader may spend in a whole job: its retry counter is reset only when the next
+// reader starts.
 constexpr int kRetryLimit = 10;
 constexpr int kAckWaitMs = 100;     // after "C0" and after the "C2" of an operator stop
+constexpr int kStartAttempts = 3;   // "C0" requests before a reader is skipped
 constexpr int kRecordSettleMs = 25; // AwaitInput before each record answer is read
 
 // "C4" to reader, a plain wait of waitMs, and the answer (length 6).
@@ -28,7 +30,7 @@ enum class ReaderEnd {
 };
 
 // Uploads every record reader holds. stopRequested is asked before each new "C1"; onRecord
-// gets every good record before the next request leaves.
+// gets every good record before the next request leaves, a repeat of the last one included.
 ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>& stopRequested,
                        const std::function<void(const TPunchRecord&)>& onRecord);
 

@@ -6,6 +6,7 @@
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
+#include "RecordSink.h"
 #include "UploadFiles.h"
 #include "UploadWidgets.h"
 
@@ -16,8 +17,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <numeric>
 
 namespace {
 const char* const kCaption = "수집자료 올려받기 (일괄작업)";
@@ -146,13 +145,11 @@ void TBatch::UploadBatch(int id, bool all) {
     }
     const ClockSnapshot day = clock->clock;
     RotateBatchFile(UploadFileName('B', day.year, day.month, day.day).chopped(4));
-    lastSeq_.fill(0);
     recordCounter_ = 0;
     const int readers = link.ReaderCount;
     if (!(all ? countAll(readers) : countOne(id))) return;
 
-    UploadFile file(UploadFileName('B', day.year, day.month, day.day), UploadFile::Mode::Truncate,
-                    UploadFile::Sync::AtClose);
+    RecordSink file(UploadFileName('B', day.year, day.month, day.day), UploadFile::Mode::Truncate);
     const int first = all ? 1 : id;
     const int last = all ? readers : id;
     for (int i = first; i <= last; ++i) {
@@ -178,16 +175,15 @@ void TBatch::UploadBatch(int id, bool all) {
     prompts().message(utf8(kDone), utf8(kDoneCaption), Prompts::Icon::None);
 }
 
-// The line goes to the file before it is shown, so that nothing in the list is missing from
-// the file, whatever happens next.
-void TBatch::takeRecord(UploadFile& file, int reader, const TPunchRecord& record, int readers) {
-    file.writeLine(FormatFileLine(reader, record));
+// The record reaches the disk before it is shown and before the next request lets the reader
+// forget it; a repeat of the reader's last record is neither written nor shown again.
+void TBatch::takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers) {
+    const std::optional<Verdict> taken = file.take(reader, record);
+    if (!taken) return;
     list->addLine(FormatScreenLine(reader, record));
     link.processEvents();
-    const int seq = RecordSeq(record);
-    marks->show(reader, sixDigits(seq));
-    if (reader >= 1 && reader <= 12) lastSeq_[std::size_t(reader)] = seq;
-    const int sum = std::accumulate(lastSeq_.begin() + 1, lastSeq_.begin() + 1 + std::min(readers, 12), 0);
+    marks->show(reader, sixDigits(taken->seq));
+    const int sum = file.sum(std::min(readers, 12));
     Cap2->setText(sixDigits(sum));
     Gauge1->setProgress(sum);
     if (recordCounter_ != 0 && recordCounter_ % kListPage == 0) list->clear();

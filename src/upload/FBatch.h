@@ -4,11 +4,9 @@
 
 #include "UploadDialog.h"
 
-#include <array>
-
 class PieGauge;
 class QLabel;
-class UploadFile;
+class RecordSink;
 struct TPunchRecord;
 
 class TBatch : public UploadDialog {
@@ -29,7 +27,5 @@ private:
     // The readers to read and the number of records to fetch; false when the job ends here.
     bool countAll(int readers);
     bool countOne(int id);
-    void takeRecord(UploadFile& file, int reader, const TPunchRecord& record, int readers);
-
-    std::array<int, 13> lastSeq_{}; // index = reader id
+    void takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers);
 };

@@ -6,6 +6,7 @@
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
+#include "RecordSink.h"
 #include "UploadFiles.h"
 #include "UploadWidgets.h"
 
@@ -120,7 +121,6 @@ void TOnline::DrainInput() {
 }
 
 void TOnline::RunOnline(int id, bool all) {
-    online::SequenceTracker seqs;
     online::Poller poller(link, [this] { return stop_; });
     recordCounter_ = 0;
     if (!outputDirExists()) {
@@ -129,8 +129,7 @@ void TOnline::RunOnline(int id, bool all) {
         return;
     }
     const ClockSnapshot day = clock->clock;
-    UploadFile file(UploadFileName('A', day.year, day.month, day.day), UploadFile::Mode::Append,
-                    UploadFile::Sync::EachLine);
+    RecordSink file(UploadFileName('A', day.year, day.month, day.day), UploadFile::Mode::Append);
     const int readers = link.ReaderCount;
     const int first = all ? 1 : id;
     const int last = all ? readers : id;
@@ -143,23 +142,22 @@ void TOnline::RunOnline(int id, bool all) {
             break;
         }
         for (int i = first; i <= last && !stop_; ++i)
-            if (const auto record = poller.visit(i)) takeRecord(file, seqs, i, *record, readers);
+            if (const auto record = poller.visit(i)) takeRecord(file, i, *record, readers);
     }
     file.close();
 }
 
-// The record reaches the file (and the disk) before anything else happens: before the gap
-// notice, which waits for the operator, and before it is listed, so that every listed record
-// is in the file whatever happens next.
-void TOnline::takeRecord(UploadFile& file, online::SequenceTracker& seqs, int reader,
-                         const TPunchRecord& record, int readers) {
-    const online::Verdict verdict = seqs.take(reader, record);
-    if (verdict.duplicate) return;
+// The record reaches the disk before anything else happens: before its sequence number is
+// judged (which raises for digits that are not decimal), before the gap notice, which waits for
+// the operator, and before it is listed, so that every listed record is in the file whatever
+// happens next.
+void TOnline::takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers) {
+    const std::optional<Verdict> taken = file.take(reader, record);
+    if (!taken) return;
     marks->show(reader, seqDigits(record));
-    file.writeLine(FormatFileLine(reader, record));
-    if (verdict.expected >= 0)
-        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
-    Cap1->setText(sixDigits(seqs.sum(readers)));
+    if (taken->expected >= 0)
+        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(taken->expected) + utf8(kGap));
+    Cap1->setText(sixDigits(file.sum(readers)));
     if (recordCounter_ % kListPage == 0) list->clear();
     ++recordCounter_;
     list->addLine(FormatScreenLine(reader, record));

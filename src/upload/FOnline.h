@@ -9,12 +9,8 @@
 
 class QLabel;
 class TCustomComm;
-class UploadFile;
+class RecordSink;
 struct TPunchRecord;
-
-namespace online {
-class SequenceTracker;
-}
 
 class TOnline : public UploadDialog {
     Q_OBJECT
@@ -39,8 +35,7 @@ public:
 
 private:
     void setIndicatorColour(const QColor& colour);
-    void takeRecord(UploadFile& file, online::SequenceTracker& seqs, int reader, const TPunchRecord& record,
-                    int readers);
+    void takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers);
 
     TCustomComm& comm_;
     int blinkCounter_ = 0;

@@ -5,26 +5,41 @@ Poller::Poller(ReaderLink& link, std::function<bool()> stopRequested)
     : link_(link), stopRequested_(std::move(stopRequested)) {}
 
 std::optional<TPunchRecord> Poller::visit(int reader) {
+    int* const repeats =
+        reader >= 1 && reader < int(repeatVisits_.size()) ? &repeatVisits_[std::size_t(reader)] : nullptr;
+    const bool askRepeat = repeats && *repeats > 0;
+    if (askRepeat) --*repeats;
+    // The visit ends with the reader's state unknown: it may hold a record not seen here.
+    const auto unresolved = [&] {
+        if (repeats && !askRepeat) *repeats = kRepeatVisits;
+    };
     int retries = 0;
     bool nakMode = false;
     int settleMs = kFirstSettleMs;
-    link_.SendFrame("C5", reader);
+    link_.SendFrame(askRepeat ? "N0" : "C5", reader);
     for (;;) {
         if (stopRequested_()) return std::nullopt;
         link_.processEvents();
-        link_.AwaitInput(settleMs, ReaderLink::frameBytes(kRecordAnswerL));
+        link_.AwaitInput(settleMs);
         const Reply reply = link_.ReadReply(kRecordAnswerL, "C5", reader);
         switch (reply.status) {
         case '1':
             idle_ = 0;
+            if (repeats) *repeats = 0;
             return TPunchRecord::fromBytes(reply.data);
         case 'B': // "C7": nothing new
-        case '3': // "N0"
+            idle_ = 0;
+            if (repeats) *repeats = 0;
+            return std::nullopt;
+        case '3': // "N0": the reader did not take the request, and nothing changed there
             idle_ = 0;
             return std::nullopt;
         case '0':
             ++idle_;
-            if (!nakMode || retries >= kRetryLimit) return std::nullopt;
+            if (!nakMode || retries >= kRetryLimit) {
+                unresolved();
+                return std::nullopt;
+            }
             settleMs += kSilentSettleStepMs;
             break;
         case '2':
@@ -32,41 +47,27 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
         case '5':
         case '6':
             idle_ = 0;
-            if (retries >= kRetryLimit) return std::nullopt;
+            // A whole answer of another command (a batch record, "C0", ...) repeated for "N0":
+            // the reader has handed out no on-line record since.
+            if (!reply.code.isEmpty()) {
+                if (repeats) *repeats = 0;
+                return std::nullopt;
+            }
+            if (retries >= kRetryLimit) {
+                unresolved();
+                return std::nullopt;
+            }
             settleMs += kBadSettleStepMs;
             nakMode = true;
+            link_.AwaitQuietLine();
             break;
         default: // other answer codes leave the idle count as it was
+            if (repeats && !reply.code.isEmpty()) *repeats = 0;
             return std::nullopt;
         }
         ++retries;
         link_.SendFrame("N0", reader);
     }
-}
-
-Verdict SequenceTracker::take(int reader, const TPunchRecord& record) {
-    Verdict verdict;
-    if (reader < 1 || reader >= int(last_.size())) {
-        verdict.seq = RecordSeq(record);
-        return verdict;
-    }
-    Last& last = last_[std::size_t(reader)];
-    if (last.bytes && *last.bytes == record.Seq) {
-        verdict.duplicate = true;
-        return verdict;
-    }
-    const bool first = !last.bytes;
-    last.bytes = record.Seq;
-    verdict.seq = RecordSeq(record);
-    if (!first && verdict.seq != last.seq + 1) verdict.expected = last.seq + 1;
-    last.seq = verdict.seq;
-    return verdict;
-}
-
-int SequenceTracker::sum(int count) const {
-    int total = 0;
-    for (int i = 1; i <= count && i < int(last_.size()); ++i) total += last_[std::size_t(i)].seq;
-    return total;
 }
 
 } // namespace online

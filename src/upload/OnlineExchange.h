@@ -1,5 +1,5 @@
-// The on-line upload's exchanges: one visit of a reader ("C5", with "N0" after a bad answer)
-// and the judgement of each record received by its sequence number.
+// The on-line upload's exchange: one visit of a reader ("C5", with "N0" after a bad answer),
+// and what the poller must remember of each reader between visits so that no record is lost.
 #pragma once
 
 #include "PunchRecord.h"
@@ -16,14 +16,25 @@ constexpr int kIdleLimit = 100; // polls in a row without any answer before the 
 constexpr int kFirstSettleMs = 25;
 constexpr int kSilentSettleStepMs = 20; // more settle time after a silent retry
 constexpr int kBadSettleStepMs = 200;   // more settle time after a bad answer
+// Visits that begin with "N0" after a reader's answer went missing, before it is taken to be
+// gone and asked with "C5" again (a reader that has nothing to repeat does not answer "N0").
+constexpr int kRepeatVisits = 3;
 
 // Polls one reader per visit and counts the polls in a row that got no answer at all.
+//
+// A reader hands out its next record when asked with "C5", which also confirms the record it
+// handed out before. So when a visit ends without a good answer — silence, or bad answers to
+// the end — the reader may hold a record whose answer was lost on the way, and another "C5"
+// would confirm it unseen: the next visits begin with "N0" instead, which makes the reader
+// repeat its last answer. That is the lost record, or the record taken already (the sink drops
+// the repeat), or "C7"; an answer that is not an on-line record means the reader handed none out.
 class Poller {
 public:
     Poller(ReaderLink& link, std::function<bool()> stopRequested);
-    // One visit: "C5", then reads the answer, asking again with "N0" after a bad answer (and
-    // after silence once an answer was bad), at most kRetryLimit times. Returns the record a
-    // good answer carried; nothing for "C7", silence, "N0", any other answer code or a stop.
+    // One visit: "C5" (or "N0", see above), then reads the answer, asking again with "N0" after
+    // a bad answer (and after silence once an answer was bad), at most kRetryLimit times.
+    // Returns the record a good answer carried; nothing for "C7", silence, "N0", any other
+    // answer code or a stop.
     std::optional<TPunchRecord> visit(int reader);
     int idle() const { return idle_; }
     bool idleTooLong() const { return idle_ > kIdleLimit; }
@@ -32,32 +43,7 @@ private:
     ReaderLink& link_;
     std::function<bool()> stopRequested_;
     int idle_ = 0;
-};
-
-// What a record received from a reader means for this run.
-struct Verdict {
-    bool duplicate = false; // the reader offered the record it offered last: drop it
-    int expected = -1;      // when >= 0, the sequence number that should have come (a gap)
-    int seq = 0;
-};
-
-// The last record accepted from each reader in this run.
-class SequenceTracker {
-public:
-    // Judges the record and, unless it is a duplicate, takes it as the reader's last. A record
-    // is a duplicate only when its sequence bytes equal those of a record actually received
-    // from the reader in this run, so a first record numbered 000000 is taken. Raises a
-    // conversion error for sequence digits that are not decimal.
-    Verdict take(int reader, const TPunchRecord& record);
-    // Sum of the last sequence numbers of readers 1..count.
-    int sum(int count) const;
-
-private:
-    struct Last {
-        std::optional<std::array<std::uint8_t, 3>> bytes;
-        int seq = 0;
-    };
-    std::array<Last, 13> last_{}; // index = reader id; ids above 12 are not followed
+    std::array<int, 13> repeatVisits_{}; // index = reader id: visits still to begin with "N0"
 };
 
 } // namespace online

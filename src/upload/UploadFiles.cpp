@@ -58,39 +58,65 @@ void RotateBatchFile(const QString& baseName) {
         throwFileError(QStringLiteral("%1 -> %2").arg(today, to), error);
 }
 
-UploadFile::UploadFile(const QString& windowsPath, Mode mode, Sync sync)
-    : path_(hostPath(windowsPath)), sync_(sync) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Truncate ? O_TRUNC : O_APPEND);
+namespace {
+// The line end a file's last bytes still need: none when it is empty or ends a line.
+QByteArray missingLineEnd(int fd) {
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size <= 0) return {};
+    char last[2] = {};
+    const off_t from = size >= 2 ? size - 2 : 0;
+    const ssize_t n = ::pread(fd, last, size_t(size - from), from);
+    if (n == 2 && last[0] == '\r' && last[1] == '\n') return {};
+    if (n >= 1 && last[n - 1] == '\r') return "\n";
+    return "\r\n";
+}
+} // namespace
+
+UploadFile::UploadFile(const QString& windowsPath, Mode mode) : path_(hostPath(windowsPath)) {
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (mode == Mode::Truncate ? O_TRUNC : O_APPEND);
     fd_ = ::open(QFile::encodeName(path_).constData(), flags, 0666);
     if (fd_ < 0) throwFileError(path_, errno);
+    if (mode == Mode::Append) {
+        if (const int error = append(missingLineEnd(fd_))) {
+            ::close(fd_);
+            fd_ = -1;
+            throwFileError(path_, error);
+        }
+    }
 }
 
 UploadFile::~UploadFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void UploadFile::writeLine(const QString& line) {
-    if (fd_ < 0) throwFileError(path_, EBADF);
-    const QByteArray bytes = line.toLatin1() + "\r\n";
+int UploadFile::append(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return 0;
+    const off_t start = ::lseek(fd_, 0, SEEK_END);
+    if (start < 0) return errno;
+    int error = 0;
     qsizetype done = 0;
-    while (done < bytes.size()) {
+    while (done < bytes.size() && error == 0) {
         const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throwFileError(path_, errno);
-        done += n;
+        if (n < 0)
+            error = errno;
+        else
+            done += n;
     }
-    if (sync_ == Sync::EachLine) sync();
+    if (error == 0 && ::fdatasync(fd_) != 0 && errno != EINVAL) error = errno;
+    // What did not reach the disk whole is taken back, so that the file ends with whole lines.
+    if (error && ::ftruncate(fd_, start) == 0) ::fdatasync(fd_);
+    return error;
 }
 
-void UploadFile::sync() {
-    if (::fdatasync(fd_) != 0 && errno != EINVAL) throwFileError(path_, errno);
+void UploadFile::writeLine(const QString& line) {
+    if (fd_ < 0) throwFileError(path_, EBADF);
+    if (const int error = append(line.toLatin1() + "\r\n")) throwFileError(path_, error);
 }
 
 void UploadFile::close() {
     if (fd_ < 0) return;
     const int fd = fd_;
-    int error = ::fdatasync(fd) == 0 || errno == EINVAL ? 0 : errno;
     fd_ = -1;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error) throwFileError(path_, error);
+    if (::close(fd) != 0) throwFileError(path_, errno);
 }

@@ -20,32 +20,32 @@ QString UploadFileName(char prefix, int year, int month, int day);
 // the job must not go on and truncate it.
 void RotateBatchFile(const QString& baseName);
 
-// An output file open for one job. Every line goes to the operating system as it is written,
-// so a crash of the program loses nothing written; with Sync::EachLine each line is also forced
-// to the disk before writeLine returns, so a power cut loses nothing either. The file is closed
-// by close() (which reports errors) or, on every other way out of a job, by the destructor.
+// An output file open for one job. Every line is forced to the disk before writeLine returns,
+// so neither a crash of the program nor a power cut loses a line written. A failed write leaves
+// no piece of its line behind, and an append to a file whose last line was cut off (by a crash
+// of another program, or an old disk-full) begins a new line first. The file is closed by
+// close() (which reports errors) or, on every other way out of a job, by the destructor.
 class UploadFile {
 public:
     enum class Mode { Truncate, Append };
-    enum class Sync { AtClose, EachLine };
 
     // Opens (creates) the file; raises FileError with the system's description.
-    UploadFile(const QString& windowsPath, Mode mode, Sync sync);
+    UploadFile(const QString& windowsPath, Mode mode);
     ~UploadFile();
     UploadFile(const UploadFile&) = delete;
     UploadFile& operator=(const UploadFile&) = delete;
 
-    // Writes the line (ASCII) and CR LF; raises FileError.
+    // Writes the line (ASCII) and CR LF and forces them to the disk; raises FileError, the file
+    // cut back to where the line began.
     void writeLine(const QString& line);
-    // Forces what was written to the disk, then closes; raises FileError. Does nothing when
-    // already closed.
+    // Closes; raises FileError. Does nothing when already closed.
     void close();
     bool isOpen() const { return fd_ >= 0; }
     const QString& path() const { return path_; }
 
 private:
-    void sync();
+    // Writes all of bytes at the end of the file and forces them to the disk; 0 or the errno.
+    int append(const QByteArray& bytes);
     QString path_;
-    Sync sync_;
     int fd_ = -1;
 };

@@ -54,7 +54,7 @@ private slots:
         QFETCH(QString, text);
         FakeLine line;
         line.responder = [answer](const QByteArray&) { return answer; };
-        ReaderLink link{line, LinkEnv{[&link](bool) { ++link.TickCount; }, [](int) {}}};
+        ReaderLink link{line, virtualTimeEnv(line, [&link](bool) { ++link.TickCount; })};
         QString got;
         if (command == "A0") got = statusText(pollStatus(link, 3));
         if (command == "B0") got = clockCheckText(readReaderClock(link, 3));

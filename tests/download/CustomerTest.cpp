@@ -101,7 +101,7 @@ private slots:
             sent << QString::fromLatin1(code);
             return code == "D1" && ++d1 == 2 ? answer : readerFrame(code.constData(), 1);
         };
-        ReaderLink link(line, LinkEnv{[](bool) {}, [](int) {}});
+        ReaderLink link(line, virtualTimeEnv(line));
         CustomerDownload job(link);
         const bool stops = frames.size() == 3;
         QCOMPARE(job.run(1, QList<QByteArray>(3, QByteArray(9, '\x11'))),
@@ -188,7 +188,7 @@ private slots:
     }
 
     void signAndFlagOfAnAnswer() {
-        const CustomerRow r = customerRow(Reply{'1', QByteArray::fromHex("000000000100001234")});
+        const CustomerRow r = customerRow(Reply{'1', QByteArray::fromHex("000000000100001234"), {}});
         QCOMPARE((QStringList{r.number, r.negative, r.balance}),
                  (QStringList{"  0000000001", " No", " +0012340원"}));
     }

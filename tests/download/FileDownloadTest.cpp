@@ -220,7 +220,7 @@ private slots:
         SimStation station(1); // for the file and the message boxes
         station.writeFile(kAmountsPath, "12" + kText + "\r\n07short\r\n");
         FakeLine line;
-        ReaderLink link(line, LinkEnv{[](bool) {}, [](int) {}});
+        ReaderLink link(line, virtualTimeEnv(line));
         OpenDialog<TGODN> dlg(link);
         dlg->Button1Click();
         QVERIFY(station.boxes.boxes.isEmpty());
@@ -231,7 +231,7 @@ private slots:
 
     void growingTextTest() {
         FakeLine line;
-        ReaderLink link(line, LinkEnv{[](bool) {}, [](int) {}});
+        ReaderLink link(line, virtualTimeEnv(line));
         OpenDialog<TGODN> dlg(link);
         QTest::mouseClick(dlg->Button3, Qt::LeftButton);
         QCOMPARE(line.writes.size(), 19);
@@ -242,7 +242,7 @@ private slots:
 
     void nibbleTest() {
         FakeLine line;
-        ReaderLink link(line, LinkEnv{[](bool) {}, [](int) {}});
+        ReaderLink link(line, virtualTimeEnv(line));
         OpenDialog<TGODN> dlg(link);
         QTest::mouseClick(dlg->Button4, Qt::LeftButton);
         QCOMPARE(line.writes.size(), 45);

@@ -17,19 +17,28 @@ class LinkTest : public QObject {
 
     FakeLine line;
     int pumps = 0;
-    QList<int> sleeps;
-    ReaderLink link{line, LinkEnv{[this](bool) {
-                                      ++pumps;
-                                      ++link.TickCount;
-                                  },
-                                  [this](int ms) { sleeps << ms; }}};
+    ReaderLink link{line, virtualTimeEnv(line, [this](bool) {
+                        ++pumps;
+                        ++link.TickCount;
+                    })};
+
+    // Milliseconds on the line's clock since `from`.
+    double since(std::int64_t from) const { return double(line.nowUs - from) / 1000; }
+    // The moment the link reckons a request written now to have left the port.
+    std::int64_t leaves(int bytes) const { return line.nowUs + link.timing().wireUs(bytes); }
 
 private slots:
     void init() {
+        // The clock goes on from test to test, as the link's idea of when the line is free does.
+        const std::int64_t now = line.nowUs + 1'000'000;
         line = FakeLine();
+        line.nowUs = now;
+        link.ClearInput();
         pumps = 0;
-        sleeps.clear();
         link.ReaderCount = 1;
+        link.timing().setSpeed(0);
+        link.timing().setFraming(8, false, 1);
+        link.timing().setAdapterLatencyMs(LineTiming::kDefaultAdapterLatencyMs);
     }
 
     void sendFrame_data() {
@@ -220,42 +229,162 @@ private slots:
     }
 
     void waitTicksEndsAtTheFourthTick() {
-        line.input = "x";
+        line.input = readerFrame("C4", 1, hex("000012"));
         QVERIFY(link.WaitTicks(3));
         QCOMPARE(pumps, 4);
-        line.input.clear();
+        link.ClearInput();
+        pumps = 0;
         QVERIFY(!link.WaitTicks(3));
+        QCOMPARE(pumps, 4);
     }
 
-    void awaitInputGivesUpAfter41Rounds() {
-        QVERIFY(!link.AwaitInput(25));
-        QCOMPARE(pumps, 41);
-        QCOMPARE(sleeps, QList<int>(41, 5));
-    }
-
-    void awaitInputLetsTheRestArrive() {
-        line.input = "\x02";
-        QVERIFY(link.AwaitInput(100));
-        QCOMPARE(sleeps, (QList<int>{5, 100}));
-    }
-
-    // At a slow line the wait covers the rest of the answer; without a known speed it is as given.
-    void awaitInputCoversTheAnswerAtTheLineSpeed_data() {
+    // What a frame's wire time is at each speed and framing.
+    void wireTime_data() {
         QTest::addColumn<int>("speed");
-        QTest::addColumn<int>("settle");
-        QTest::newRow("unknown") << 0 << 25;
-        QTest::newRow("19200") << 19200 << 25;
-        QTest::newRow("9600") << 9600 << 27;
-        QTest::newRow("1200") << 1200 << 195;
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<bool>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("us");
+        QTest::newRow("unknown speed costs nothing") << 0 << 8 << false << 1 << 24 << 0;
+        QTest::newRow("8 bytes at 1200") << 1200 << 8 << false << 1 << 8 << 66667;
+        QTest::newRow("24 bytes at 9600") << 9600 << 8 << false << 1 << 24 << 25000;
+        QTest::newRow("7E2 is 11 bits a byte") << 9600 << 7 << true << 2 << 24 << 27500;
+        QTest::newRow("57 bytes at 19200") << 19200 << 8 << false << 1 << 57 << 29688;
     }
-    void awaitInputCoversTheAnswerAtTheLineSpeed() {
+    void wireTime() {
         QFETCH(int, speed);
-        QFETCH(int, settle);
-        link.setLineSpeed(speed);
-        line.input = "\x02";
-        QVERIFY(link.AwaitInput(25, ReaderLink::frameBytes(19)));
-        link.setLineSpeed(0);
-        QCOMPARE(sleeps, (QList<int>{5, settle}));
+        QFETCH(int, dataBits);
+        QFETCH(bool, parity);
+        QFETCH(int, stopBits);
+        QFETCH(int, bytes);
+        QFETCH(int, us);
+        LineTiming timing;
+        timing.setSpeed(speed);
+        timing.setFraming(dataBits, parity, stopBits);
+        QCOMPARE(timing.wireUs(bytes), std::int64_t(us));
+    }
+
+    void awaitInputGivesUpAfter205Ms() {
+        const std::int64_t start = line.nowUs;
+        QVERIFY(!link.AwaitInput(25));
+        QVERIFY2(since(start) >= 205 && since(start) < 212, qPrintable(QString::number(since(start))));
+    }
+
+    // A record answer handed over in adapter bursts at each speed: the answer is read when its
+    // last piece is in, never before the settle time after its first byte, and never cut short.
+    void awaitInputReadsTheWholeAnswer_data() {
+        QTest::addColumn<int>("speed");
+        QTest::newRow("1200") << 1200;
+        QTest::newRow("2400") << 2400;
+        QTest::newRow("9600") << 9600;
+        QTest::newRow("19200") << 19200;
+    }
+    void awaitInputReadsTheWholeAnswer() {
+        QFETCH(int, speed);
+        link.timing().setSpeed(speed);
+        const QByteArray answer = readerFrame("C1", 1, hex("00000100000123450120040315085930"));
+        const std::int64_t left = leaves(8);
+        link.SendFrame("C1", 1);
+        // The reader answers 3 ms after the request has left; the adapter hands over every 16 ms.
+        const std::int64_t firstUs = left + 3000 + link.timing().wireUs(1);
+        std::int64_t at = firstUs - firstUs % 16000 + 16000;
+        int given = 0;
+        while (given < answer.size()) {
+            const int done =
+                int(std::min<std::int64_t>(answer.size(), (at - firstUs) / link.timing().wireUs(1) + 1));
+            line.arriveAt(at, answer.mid(given, done - given));
+            given = done;
+            at += 16000;
+        }
+        const std::int64_t lastPiece = at - 16000;
+        QVERIFY(link.AwaitInput(25));
+        QVERIFY2(line.nowUs >= lastPiece, qPrintable(QString::number(since(lastPiece))));
+        QVERIFY(line.nowUs >= firstUs - firstUs % 16000 + 16000 + 25000);
+        QVERIFY2(since(lastPiece) < 30, qPrintable(QString::number(since(lastPiece))));
+        QCOMPARE(link.ReadReply(19, "C1", 1).status, '1');
+    }
+
+    // A short answer code where a record was expected is whole by its own length value: it is
+    // read after the settle time, without waiting for the line to go quiet.
+    void shortAnswerIsWholeByItsLength() {
+        link.timing().setSpeed(9600);
+        link.SendFrame("C1", 1);
+        line.arriveAt(line.nowUs + 30000, readerFrame("C6", 1));
+        const std::int64_t start = line.nowUs;
+        QVERIFY(link.AwaitInput(25));
+        QVERIFY2(since(start) >= 55 && since(start) < 60, qPrintable(QString::number(since(start))));
+        QCOMPARE(link.ReadReply(19, "C1", 1).status, 'A');
+    }
+
+    // Bytes that are no frame end when the line has been quiet for the inter-byte time.
+    void garbageEndsWhenTheLineIsQuiet() {
+        link.timing().setSpeed(9600);
+        link.SendFrame("A0", 1);
+        line.arriveAt(line.nowUs + 20000, "noise");
+        const std::int64_t start = line.nowUs;
+        link.AwaitAnswer(0);
+        QVERIFY(since(start) >= 20 + link.timing().interByteMs());
+        QCOMPARE(link.ReadReply(4, "A0", 1).status, '5');
+    }
+
+    // The plain waits count from the moment the request has left the port, not from the write:
+    // a 56-byte table takes 467 ms at 1200 bit/s before the reader even has it.
+    void plainWaitsCountFromTheRequestLeaving() {
+        link.timing().setSpeed(1200);
+        const QByteArray table(48, '\x01');
+        const std::int64_t left = leaves(56);
+        link.SendDataFrame("B3", table, 1);
+        link.AwaitAnswer(100);
+        QVERIFY(line.nowUs >= left + 100000);
+        QVERIFY(since(left) < 100 + link.timing().firstByteMs());
+
+        const std::int64_t pausedFrom = leaves(8);
+        link.SendFrame("D2", 1);
+        line.arriveAt(pausedFrom + 50000, readerFrame("D2", 1));
+        link.PauseAfterRequest(1);
+        QVERIFY(line.nowUs >= pausedFrom + 1000 && line.nowUs < pausedFrom + 4000);
+        QCOMPARE(link.ReadWriteAck("D2"), 0);
+    }
+
+    // Frames written back to back queue on the wire: the wait after the last counts from when
+    // all of them have left.
+    void requestsQueueBehindEachOther() {
+        link.timing().setSpeed(1200);
+        const std::int64_t start = line.nowUs;
+        link.SendFrame("D2", 1);
+        link.SendFrame("D2", 2);
+        link.SendFrame("D2", 3);
+        link.AwaitAnswer(0);
+        QVERIFY2(since(start) >= 3 * 66.6, qPrintable(QString::number(since(start))));
+    }
+
+    // An answer that starts later than the first-byte time-out counts as none.
+    void lateAnswerCountsAsNone() {
+        link.timing().setSpeed(9600);
+        link.SendFrame("A0", 1);
+        line.arriveAt(line.nowUs + 400000, readerFrame("A0", 1, "C"));
+        link.AwaitAnswer(100);
+        QCOMPARE(link.ReadReply(4, "A0", 1).status, '0');
+    }
+
+    void replyCodeNamesWholeFrames_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("code");
+        QByteArray badSum = readerFrame("C0", 1);
+        badSum[7] = char(badSum[7] ^ 1);
+        QTest::newRow("a repeated C0 acknowledgement") << readerFrame("C0", 1) << QByteArray("C0");
+        QTest::newRow("a batch record where an on-line one was asked for")
+            << readerFrame("C1", 1, hex("00000100000123450120040315085930")) << QByteArray("C1");
+        QTest::newRow("bad checksum") << badSum << QByteArray();
+        QTest::newRow("another reader") << readerFrame("C0", 2) << QByteArray();
+        QTest::newRow("cut short") << readerFrame("C1", 1, hex("0000")).left(8) << QByteArray();
+    }
+    void replyCodeNamesWholeFrames() {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, code);
+        line.input = input;
+        QCOMPARE(link.ReadReply(19, "C5", 1).code, code);
     }
 
     void closedLineRaisesOnRead() {
@@ -274,14 +403,15 @@ private slots:
             return reader == 3 || reader == 7 ? QByteArray() : readerFrame("A0", reader, "C");
         };
         prompts.answers = {false};
+        const std::int64_t start = line.nowUs;
         QVERIFY(link.CheckReaders());
+        QVERIFY(since(start) >= 8 * 100); // 100 ms after each "A0"
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].text,
                  QStringLiteral("현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?"));
         QCOMPARE(prompts.boxes[0].caption, QStringLiteral("에러발생"));
         QVERIFY(prompts.boxes[0].confirmation);
         QCOMPARE(line.frames.size(), 8);
-        QCOMPARE(sleeps, QList<int>(8, 100));
         prompts.answers = {true};
         QVERIFY(!link.CheckReaders());
     }

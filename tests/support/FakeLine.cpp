@@ -17,8 +17,20 @@ int FakeLine::Write(const void* buffer, int count) {
     return count;
 }
 
+void FakeLine::deliverDue() {
+    for (int i = 0; i < later.size();) {
+        if (later[i].atUs <= nowUs) {
+            input += later[i].bytes;
+            later.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
 int FakeLine::Read(void* buffer, int count) {
     if (!open) throw std::runtime_error("Read error (Error: 9) ");
+    deliverDue();
     const int n = std::min(count, int(input.size()));
     memcpy(buffer, input.constData(), size_t(n));
     input.remove(0, n);
@@ -26,6 +38,7 @@ int FakeLine::Read(void* buffer, int count) {
 }
 
 int FakeLine::InQueueCount() {
+    deliverDue();
     return open ? int(input.size()) : -1;
 }
 
@@ -43,4 +56,15 @@ QByteArray readerFrame(const char* code, int reader, const QByteArray& data) {
     f.append(char(0x20 + (sum >> 4)));
     f.append(char(0x20 + (sum & 0x0F)));
     return f;
+}
+
+LinkEnv virtualTimeEnv(FakeLine& line, std::function<void(bool)> pump, std::function<void(int)> onSleep) {
+    return LinkEnv{[pump](bool more) {
+                       if (pump) pump(more);
+                   },
+                   [&line, onSleep](int ms) {
+                       line.nowUs += std::int64_t(ms) * 1000;
+                       if (onSleep) onSleep(ms);
+                   },
+                   [&line] { return line.nowUs; }};
 }

@@ -7,18 +7,8 @@
 #include <QFileInfo>
 #include <QThread>
 
-namespace {
-LinkEnv qtEnv() {
-    return LinkEnv{[](bool waitForMore) {
-                       QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents
-                                                                   : QEventLoop::AllEvents);
-                   },
-                   [](int ms) { QThread::msleep(ulong(ms)); }};
-}
-} // namespace
-
 SimStation::SimStation(int readers, int configured, bool pacing)
-    : line(readers), link(Comm, qtEnv()), timer(link), oldCwd_(QDir::currentPath()),
+    : line(readers), link(Comm, qtLinkEnv()), timer(link), oldCwd_(QDir::currentPath()),
       oldHome_(qgetenv("HOME")) {
     line.setPacing(pacing);
     QDir::setCurrent(workDir.path());
@@ -27,8 +17,8 @@ SimStation::SimStation(int readers, int configured, bool pacing)
     Comm.setBaudRate(br9600);
     Comm.Open();
     link.ReaderCount = configured < 0 ? readers : configured;
-    timer.followLineSpeed(9600);
-    link.setLineSpeed(9600);
+    link.timing().follow(Comm);
+    timer.followLine(link.timing());
     timer.start();
 }
 

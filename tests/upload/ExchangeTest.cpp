@@ -4,6 +4,7 @@
 #include "BatchExchange.h"
 #include "FakeLine.h"
 #include "OnlineExchange.h"
+#include "RecordSink.h"
 #include "UploadTests.h"
 
 #include <QtTest>
@@ -38,7 +39,8 @@ struct ScriptedReader {
             answer.clear();
         else if (step != QLatin1String("again"))
             answer = readerFrame(step.toLatin1().constData(), 1);
-        last = answer;
+        // Silence is a request the reader never heard: its last answer stays what it was.
+        if (step != QLatin1String("-")) last = answer;
         if (step == QLatin1String("bad")) answer[answer.size() - 1] = char(answer.back() ^ 0x01);
         return answer;
     }
@@ -55,78 +57,80 @@ QStringList times(int n, const QString& text) {
     for (int i = 0; i < n; ++i) out << text;
     return out;
 }
-
-// The settle waits of a visit with n bad answers in a row: 25 ms, then 200 ms more each time.
-QList<int> ramp(int n) {
-    QList<int> out;
-    for (int i = 0; i < n; ++i) out << 25 + 200 * i;
-    return out;
-}
 } // namespace
 
 class ExchangeTest : public QObject {
     Q_OBJECT
 
     FakeLine line;
-    QList<int> settles; // the settle waits, without AwaitInput's 5 ms polling rounds
-    ReaderLink link{line, LinkEnv{[](bool) {},
-                                  [this](int ms) {
-                                      if (ms != 5) settles << ms;
-                                  }}};
+    ReaderLink link{line, virtualTimeEnv(line)};
 
 private slots:
     void init() {
+        const std::int64_t now = line.nowUs + 1'000'000;
         line = FakeLine();
-        settles.clear();
+        line.nowUs = now;
     }
 
+    // Every record handed to the caller, repeats included (the sink drops those).
     void batchReader_data() {
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<int>("end");
-        QTest::addColumn<int>("records");
+        QTest::addColumn<QList<int>>("seqs");
         using E = batch::ReaderEnd;
-        QTest::newRow("records then C6") << QStringList{"ack", "rec", "rec", "C6"}
-                                         << QStringList{"C0", "C1", "C1", "C1"} << int(E::Finished) << 2;
-        QTest::newRow("no C0 acknowledgement")
-            << QStringList{"-"} << QStringList{"C0"} << int(E::NotAcknowledged) << 0;
+        QTest::newRow("records then C6")
+            << QStringList{"ack", "rec", "rec", "C6"} << QStringList{"C0", "C1", "C1", "C1"}
+            << int(E::Finished) << QList<int>{1, 2};
+        QTest::newRow("no C0 acknowledgement after three tries")
+            << times(3, "-") << times(3, "C0") << int(E::NotAcknowledged) << QList<int>{};
+        QTest::newRow("C0 acknowledgement lost once")
+            << QStringList{"-", "ack", "rec", "C6"} << QStringList{"C0", "C0", "C1", "C1"} << int(E::Finished)
+            << QList<int>{1};
         QTest::newRow("N0 answer is a bad answer")
             << QStringList{"ack", "N0", "rec", "C6"} << QStringList{"C0", "C1", "N0", "C1"}
-            << int(E::Finished) << 1;
-        QTest::newRow("silence before any error asks with C1")
-            << QStringList{"ack", "-", "rec", "C6"} << QStringList{"C0", "C1", "C1", "C1"} << int(E::Finished)
-            << 1;
-        QTest::newRow("NAK mode stays on for later silence")
-            << QStringList{"ack", "bad", "again", "-", "rec", "C6"}
-            << QStringList{"C0", "C1", "N0", "C1", "N0", "C1"} << int(E::Finished) << 2;
-        QTest::newRow("silent from the start: ten more C1")
-            << (QStringList{"ack"} + times(11, "-")) << (QStringList{"C0"} + times(11, "C1"))
-            << int(E::Failed) << 0;
+            << int(E::Finished) << QList<int>{1};
+        QTest::newRow("answer lost: the record is asked again with N0, never C1")
+            << QStringList{"ack", "-", "rec", "C6"} << QStringList{"C0", "C1", "N0", "C1"} << int(E::Finished)
+            << QList<int>{1};
+        QTest::newRow("request lost: the repeat of the record taken, then C1")
+            << QStringList{"ack", "rec", "-", "again", "rec", "C6"}
+            << QStringList{"C0", "C1", "C1", "N0", "C1", "C1"} << int(E::Finished) << QList<int>{1, 1, 2};
+        QTest::newRow("first C1 lost: the repeated C0 echo asks with C1 again")
+            << QStringList{"ack", "-", "again", "rec", "C6"} << QStringList{"C0", "C1", "N0", "C1", "C1"}
+            << int(E::Finished) << QList<int>{1};
+        QTest::newRow("C6 lost: its repeat ends the reader")
+            << QStringList{"ack", "rec", "-", "C6"} << QStringList{"C0", "C1", "C1", "N0"} << int(E::Finished)
+            << QList<int>{1};
+        QTest::newRow("silent from the start: ten N0")
+            << (QStringList{"ack"} + times(11, "-")) << (QStringList{"C0", "C1"} + times(10, "N0"))
+            << int(E::Failed) << QList<int>{};
         QTest::newRow("retries count for the reader, not the record")
             << (QStringList{"ack", "bad", "again"} + times(9, "bad") + QStringList{"again", "bad"})
             << (QStringList{"C0", "C1", "N0", "C1"} + times(9, "N0") + QStringList{"C1"}) << int(E::Failed)
-            << 2;
+            << QList<int>{1, 2};
     }
     void batchReader() {
         QFETCH(QStringList, script);
         QFETCH(QStringList, commands);
         QFETCH(int, end);
-        QFETCH(int, records);
+        QFETCH(QList<int>, seqs);
         line.responder = ScriptedReader{script};
-        QList<int> seqs;
+        QList<int> got;
         const batch::ReaderEnd result = batch::uploadReader(
-            link, 1, [] { return false; }, [&](const TPunchRecord& r) { seqs << RecordSeq(r); });
+            link, 1, [] { return false; }, [&](const TPunchRecord& r) { got << RecordSeq(r); });
         QCOMPARE(commandsOf(line), commands);
         QCOMPARE(int(result), end);
-        QCOMPARE(seqs.size(), records);
-        if (records > 0) QCOMPARE(seqs.first(), 1);
+        QCOMPARE(got, seqs);
     }
 
+    // 100 ms after "C0", then at least the 25 ms settle time after each record answer.
     void batchWaits() {
         line.responder = ScriptedReader{{"ack", "rec", "C6"}};
+        const std::int64_t start = line.nowUs;
         batch::uploadReader(
             link, 1, [] { return false; }, [](const TPunchRecord&) {});
-        QCOMPARE(settles, (QList<int>{100, 25, 25}));
+        QVERIFY(line.nowUs - start >= (100 + 25 + 25) * 1000);
     }
 
     void onlineVisit_data() {
@@ -135,28 +139,30 @@ private slots:
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<int>("records");
         QTest::addColumn<int>("idle");
-        QTest::addColumn<QList<int>>("settles");
-        QTest::newRow("a record") << 1 << QStringList{"rec"} << QStringList{"C5"} << 1 << 0 << ramp(1);
-        QTest::newRow("silences add up, not asked again")
-            << 3 << times(3, "-") << times(3, "C5") << 0 << 3 << QList<int>{};
-        QTest::newRow("an answer ends the idle run")
-            << 3 << QStringList{"-", "-", "C7"} << times(3, "C5") << 0 << 0 << ramp(1);
+        QTest::newRow("a record") << 1 << QStringList{"rec"} << QStringList{"C5"} << 1 << 0;
+        QTest::newRow("after silence the next visits ask for a repeat")
+            << 3 << times(3, "-") << QStringList{"C5", "N0", "N0"} << 0 << 3;
+        QTest::newRow("three silent repeat visits: the reader is asked with C5 again")
+            << 5 << times(5, "-") << QStringList{"C5", "N0", "N0", "N0", "C5"} << 0 << 5;
+        QTest::newRow("answer lost: its repeat is the record")
+            << 2 << QStringList{"-", "rec"} << QStringList{"C5", "N0"} << 1 << 0;
+        QTest::newRow("a repeated C7 ends the repeats")
+            << 3 << QStringList{"-", "C7", "C7"} << QStringList{"C5", "N0", "C5"} << 0 << 0;
         QTest::newRow("another answer code leaves the idle count")
-            << 2 << QStringList{"-", "C6"} << times(2, "C5") << 0 << 1 << ramp(1);
+            << 3 << QStringList{"-", "C6", "C7"} << QStringList{"C5", "N0", "C5"} << 0 << 1;
+        QTest::newRow("a repeated batch answer: no on-line record is out")
+            << 3 << QStringList{"-", "C0", "C7"} << QStringList{"C5", "N0", "C5"} << 0 << 0;
         QTest::newRow("N0 answer passes the reader over")
-            << 1 << QStringList{"N0"} << QStringList{"C5"} << 0 << 0 << ramp(1);
-        QTest::newRow("bad answer: N0 with 200 ms more")
-            << 1 << QStringList{"bad", "again"} << QStringList{"C5", "N0"} << 1 << 0 << ramp(2);
-        QTest::newRow("silence after a bad answer: N0 with 20 ms more")
-            << 1 << QStringList{"bad", "-", "rec"} << QStringList{"C5", "N0", "N0"} << 1 << 0
-            << QList<int>{25, 245};
+            << 1 << QStringList{"N0"} << QStringList{"C5"} << 0 << 0;
+        QTest::newRow("bad answer: N0")
+            << 1 << QStringList{"bad", "again"} << QStringList{"C5", "N0"} << 1 << 0;
+        QTest::newRow("silence after a bad answer: N0")
+            << 1 << QStringList{"bad", "-", "rec"} << QStringList{"C5", "N0", "N0"} << 1 << 0;
         QTest::newRow("silent after a bad answer counts each silence")
-            << 1 << (QStringList{"bad"} + times(10, "-")) << (QStringList{"C5"} + times(10, "N0")) << 0 << 10
-            << ramp(1);
-        QTest::newRow("ten N0 a visit, then again at the next")
-            << 2 << (times(12, "bad") + QStringList{"again"})
-            << (QStringList{"C5"} + times(10, "N0") + QStringList{"C5", "N0"}) << 1 << 0
-            << ramp(11) + ramp(2);
+            << 1 << (QStringList{"bad"} + times(10, "-")) << (QStringList{"C5"} + times(10, "N0")) << 0 << 10;
+        QTest::newRow("ten N0 a visit, then the next visit asks for a repeat")
+            << 2 << (times(12, "bad") + QStringList{"again"}) << (QStringList{"C5"} + times(12, "N0")) << 1
+            << 0;
     }
     void onlineVisit() {
         QFETCH(int, visits);
@@ -164,7 +170,6 @@ private slots:
         QFETCH(QStringList, commands);
         QFETCH(int, records);
         QFETCH(int, idle);
-        QFETCH(QList<int>, settles);
         line.responder = ScriptedReader{script, "C5"};
         online::Poller poller(link, [] { return false; });
         int got = 0;
@@ -173,7 +178,15 @@ private slots:
         QCOMPARE(commandsOf(line), commands);
         QCOMPARE(got, records);
         QCOMPARE(poller.idle(), idle);
-        QCOMPARE(this->settles, settles);
+    }
+
+    // The settle time starts at 25 ms and grows by 200 ms after each bad answer.
+    void onlineSettleGrows() {
+        line.responder = ScriptedReader{{"bad", "bad", "again"}, "C5"};
+        online::Poller poller(link, [] { return false; });
+        const std::int64_t start = line.nowUs;
+        QVERIFY(poller.visit(1));
+        QVERIFY(line.nowUs - start >= (25 + 225 + 425) * 1000);
     }
 
     void onlineIdleLimit() {
@@ -204,16 +217,19 @@ private slots:
         QFETCH(QStringList, offered);
         QFETCH(QStringList, verdicts);
         QFETCH(int, sum);
-        online::SequenceTracker tracker;
+        SequenceTracker tracker;
         for (int i = 0; i < offered.size(); ++i) {
             const int reader = offered.at(i).section(QLatin1Char(':'), 0, 0).toInt();
             const int seq = offered.at(i).section(QLatin1Char(':'), 1).toInt();
-            const online::Verdict v = tracker.take(reader, TPunchRecord::fromBytes(recordData(seq)));
-            const QString text = v.duplicate       ? QStringLiteral("dup")
-                                 : v.expected >= 0 ? QStringLiteral("gap %1").arg(v.expected)
-                                                   : QStringLiteral("new");
-            QCOMPARE(text, verdicts.at(i));
-            if (!v.duplicate) QCOMPARE(v.seq, seq);
+            const TPunchRecord record = TPunchRecord::fromBytes(recordData(seq));
+            if (tracker.repeats(reader, record)) {
+                QCOMPARE(QStringLiteral("dup"), verdicts.at(i));
+                continue;
+            }
+            const Verdict v = tracker.take(reader, record);
+            QCOMPARE(v.expected >= 0 ? QStringLiteral("gap %1").arg(v.expected) : QStringLiteral("new"),
+                     verdicts.at(i));
+            QCOMPARE(v.seq, seq);
         }
         QCOMPARE(tracker.sum(2), sum);
     }

@@ -198,11 +198,7 @@ int runOnlineVictim(const QString& device, int readers) {
     comm.setDeviceName(device.toStdString());
     comm.setBaudRate(br9600);
     comm.Open();
-    ReaderLink link(comm, LinkEnv{[](bool more) {
-                                      QCoreApplication::processEvents(more ? QEventLoop::WaitForMoreEvents
-                                                                           : QEventLoop::AllEvents);
-                                  },
-                                  [](int ms) { QThread::msleep(ulong(ms)); }});
+    ReaderLink link(comm, qtLinkEnv());
     link.ReaderCount = readers;
     ScriptedPrompts boxes;
     auto* dialog = new TOnline(link, comm);

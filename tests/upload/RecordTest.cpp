@@ -114,7 +114,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, error);
         try {
-            UploadFile out(file, UploadFile::Mode::Append, UploadFile::Sync::EachLine);
+            UploadFile out(file, UploadFile::Mode::Append);
             out.writeLine(QStringLiteral("01-000001 2004 03 15 08 00 00 1 0000010001"));
             QFAIL("no error");
         } catch (const FileError& e) {

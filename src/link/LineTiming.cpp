@@ -1,0 +1,34 @@
+#include "LineTiming.h"
+
+#include "CommInt.h"
+
+namespace {
+// Room for a loaded computer's scheduling on top of what the line needs.
+constexpr int kMarginMs = 5;
+constexpr int kQuietBytes = 3;
+constexpr int kShortRequestBytes = 13;
+constexpr int kShortAnswerBytes = 11;
+} // namespace
+
+std::int64_t LineTiming::wireUs(int bytes) const {
+    if (bitsPerSecond_ == 0 || bytes <= 0) return 0;
+    const std::int64_t bits = std::int64_t(bytes) * bitsPerByte_ * 1'000'000;
+    return (bits + bitsPerSecond_ - 1) / bitsPerSecond_;
+}
+
+void LineTiming::follow(const TCustomComm& comm) {
+    setSpeed(baudRateValue(comm.BaudRate()));
+    setFraming(comm.Databits() + 4, comm.Parity() != paNone, comm.Stopbits() == sb10 ? 1 : 2);
+}
+
+int LineTiming::firstByteMs() const {
+    return kTurnaroundMs + wireMs(1) + adapterLatencyMs_ + kMarginMs;
+}
+
+int LineTiming::interByteMs() const {
+    return adapterLatencyMs_ + wireMs(kQuietBytes) + kMarginMs;
+}
+
+int LineTiming::shortExchangeMs() const {
+    return wireMs(kShortRequestBytes + kShortAnswerBytes) + kTurnaroundMs + adapterLatencyMs_;
+}

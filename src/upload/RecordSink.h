@@ -1,0 +1,57 @@
+// Where every record a reader hands over goes first, in both uploads: the day's file, a whole
+// line forced to the disk before anything else happens to the record — before it is listed,
+// before any judgement of it that can raise, and before the next request that lets the reader
+// forget it. A reader asked to repeat its answer repeats the record it handed over last; such a
+// repeat is recognised by its sequence bytes and written once.
+#pragma once
+
+#include "PunchRecord.h"
+#include "UploadFiles.h"
+
+#include <array>
+#include <optional>
+
+// What a record taken means for the job.
+struct Verdict {
+    int seq = 0;       // the record's sequence number
+    int expected = -1; // when >= 0, the sequence number that should have come (a gap)
+};
+
+// The last record taken from each reader in this job.
+class SequenceTracker {
+public:
+    // True when the record's sequence bytes equal those of the last record taken from the reader
+    // in this job (a first record numbered 000000 is therefore new). Never raises.
+    bool repeats(int reader, const TPunchRecord& record) const;
+    // Takes the record as the reader's last and judges it; the first record of a reader is never
+    // a gap. Raises a conversion error for sequence digits that are not decimal (the bytes are
+    // taken first, so a repeat of that record is still recognised).
+    Verdict take(int reader, const TPunchRecord& record);
+    // Sum of the last sequence numbers of readers 1..count.
+    int sum(int count) const;
+
+private:
+    struct Last {
+        std::optional<std::array<std::uint8_t, 3>> bytes;
+        int seq = 0;
+    };
+    std::array<Last, 13> last_{}; // index = reader id; ids above 12 are not followed
+};
+
+class RecordSink {
+public:
+    // Opens the job's file (see UploadFile); raises FileError.
+    RecordSink(const QString& windowsPath, UploadFile::Mode mode) : file_(windowsPath, mode) {}
+
+    // Nothing for a repeat of the reader's last record (not written again). Otherwise writes the
+    // record's file line, forces it to the disk, and then judges it. Raises FileError (the file
+    // keeps whole lines only) before the judgement, and the judgement's conversion error after
+    // the line is on the disk.
+    std::optional<Verdict> take(int reader, const TPunchRecord& record);
+    int sum(int readers) const { return tracker_.sum(readers); }
+    void close() { file_.close(); }
+
+private:
+    UploadFile file_;
+    SequenceTracker tracker_;
+};
