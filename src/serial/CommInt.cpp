@@ -3,8 +3,10 @@
 #include "CommPlatform.h"
 #include "SerialLog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -37,6 +39,16 @@ constexpr std::uint32_t kOptionFlags[] = {dcbflag::Parity, dcbflag::DsrSensitivi
 ECommError::ECommError(const std::string& text, int code)
     : std::runtime_error(text + " (Error: " + std::to_string(code) + ") "), ErrorCode(code) {}
 
+// A terminal that hung up answers every transfer and ioctl with EIO; a USB adapter's driver gives
+// ENODEV for the moments between the unplugging and that hang-up. An open that fails with any code
+// is not a lost line: there was none yet.
+bool isLineLost(const ECommError& e) {
+    const auto raisedBy = [&e](const char* text) {
+        return std::strncmp(e.what(), text, std::strlen(text)) == 0;
+    };
+    return (raisedBy(kReadError) || raisedBy(kWriteError)) && (e.ErrorCode == EIO || e.ErrorCode == ENODEV);
+}
+
 int baudRateValue(TBaudrate rate) {
     static constexpr int values[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                      19200, 38400, 56000, 57600, 115200, 128000, 256000};
@@ -51,6 +63,23 @@ std::uint32_t eventMaskOf(TCommEventTypes events) {
     for (int e = evBreak; e <= evTxEmpty; ++e)
         if (events & eventBit(TCommEventType(e))) mask |= bits[e];
     return mask;
+}
+
+int waitForOutputDrain(const std::function<int(int& queued)>& outputQueue,
+                       std::chrono::steady_clock::time_point deadline, std::chrono::microseconds byteTime,
+                       const DrainClock& clock) {
+    using std::chrono::microseconds;
+    constexpr microseconds kShortest{1000};
+    constexpr microseconds kLongest{10000};
+    for (;;) {
+        int queued = 0;
+        if (int error = outputQueue(queued)) return (error == ENOTTY || error == EINVAL) ? 0 : error;
+        if (queued <= 0) return 0;
+        const auto left = std::chrono::duration_cast<microseconds>(deadline - clock.now());
+        if (left.count() <= 0) return -1;
+        const microseconds sending = byteTime * queued;
+        clock.sleep(std::min(std::clamp(sending, kShortest, kLongest), left));
+    }
 }
 
 std::string resolveDeviceName(const std::string& name) {
@@ -147,9 +176,6 @@ void TCustomComm::Open() {
 
 void TCustomComm::Close() {
     if (!isOpen()) return;
-    // write() returns once the bytes are queued, not sent; give them their time on the line
-    // before the event thread purges the queues.
-    platform_->device->drainOutput(WriteTimeout);
     if (eventThread_) eventThread_->Stop();
     eventThread_.reset();
     platform_->device.reset();
@@ -161,7 +187,8 @@ int TCustomComm::Write(const void* buffer, int count) {
     if (!isOpen()) raiseCommError(kWriteError, EBADF);
     const CommTransfer done = platform_->device->write(buffer, count, WriteTimeout);
     if (done.error) raiseCommError(kWriteError, done.error);
-    if (done.count < 0) qCDebug(lcSerial) << "write timed out after" << WriteTimeout << "ms";
+    if (done.count < 0)
+        qCDebug(lcSerial) << "write timed out after" << WriteTimeout << "ms, its rest dropped";
     return done.count;
 }
 

@@ -1,6 +1,6 @@
 // The serial port component: one named port opened for the readers' line, its settings as
-// properties, a locked write, a non-blocking read, the count of pending input bytes and a
-// background thread that waits for line events.
+// properties, a locked write that waits for the bytes to leave, a non-blocking read, the count of
+// pending input bytes and a background thread that waits for line events.
 //
 // Thread safety: every operation is called from the UI thread. Read and Write are serialised
 // by the component's lock. The event thread only waits for line events and hands each one to
@@ -43,8 +43,12 @@ enum TCommEventType { evBreak, evCts, evDsr, evError, evRing, evRlsd, evRxChar, 
 // Sets of the enumerations above: bit n stands for the value of ordinal n.
 using TCommOptions = std::uint8_t;
 using TCommEventTypes = std::uint16_t;
-constexpr TCommOptions optionBit(TCommOption o) { return TCommOptions(1u << o); }
-constexpr TCommEventTypes eventBit(TCommEventType e) { return TCommEventTypes(1u << e); }
+constexpr TCommOptions optionBit(TCommOption o) {
+    return TCommOptions(1u << o);
+}
+constexpr TCommEventTypes eventBit(TCommEventType e) {
+    return TCommEventTypes(1u << e);
+}
 constexpr TCommEventTypes allCommEvents = 0x01FF;
 
 // Bit rate of a TBaudrate value, in bit/s.
@@ -89,6 +93,12 @@ public:
     int ErrorCode;
 };
 
+// Whether a Read, Write or InQueueCount error means the device went away: the far end hung up or
+// the adapter was pulled (EIO, or ENODEV from an adapter's driver). Never true for a failed Open,
+// whatever its code, nor for a transfer on a closed port (EBADF). The port stays open; it has to
+// be closed and opened again once the device is back.
+bool isLineLost(const ECommError& e);
+
 class TCustomComm;
 
 class TCommEventChars {
@@ -125,17 +135,22 @@ public:
     TCustomComm(const TCustomComm&) = delete;
     TCustomComm& operator=(const TCustomComm&) = delete;
 
-    // Opens DeviceName, starts the event thread and applies the settings; raises ECommError.
+    // Opens DeviceName for this program alone, starts the event thread and applies the settings;
+    // raises ECommError. The line opens without flow control (whatever an earlier program left),
+    // with DTR and RTS raised; FlowControl then sets the flow control asked for.
     void Open();
-    // Stops the event thread and releases the device; does nothing when closed.
+    // Stops the event thread and releases the device, exclusive use included; does nothing when
+    // closed.
     void Close();
     bool isOpen() const;
 
-    // Bytes written, or -1 when the write did not complete within WriteTimeout.
-    // Raises "Write error" when the write cannot be started (also when closed).
+    // Returns once the bytes have left the device: count, or -1 when that did not happen within
+    // WriteTimeout (a line held by flow control), and then nothing more of them is sent.
+    // Raises "Write error" when the write cannot be made (also when closed); a line that hung up
+    // raises at once, never waits for the time-out.
     int Write(const void* buffer, int count) override;
     // Returns at once with what has arrived (possibly 0 bytes), or -1 on time-out.
-    // Raises "Read error" when the read cannot be started (also when closed).
+    // Raises "Read error" when the read cannot be made (also when closed, or hung up).
     int Read(void* buffer, int count) override;
     // Bytes waiting in the input queue; -1 when closed. Clears the line's error state.
     // Raises "Read error" when the queue cannot be read (the line hung up).

@@ -9,9 +9,12 @@
 
 #include "CommInt.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 // Line-event bits as handed to HandleEvent (the values of the Win32 event mask).
 namespace commevent {
@@ -59,15 +62,15 @@ public:
     virtual int readSettings(TDeviceControlBlock& dcb) = 0;
     virtual int writeSettings(const TDeviceControlBlock& dcb) = 0;
 
-    // Writes all count bytes, waiting at most timeoutMs for room; count -1 when the time ran out.
+    // Writes all count bytes and returns once they have left the device, all within timeoutMs.
+    // When the time runs out first, what is still queued for output is dropped and count is -1:
+    // the caller takes the transfer as cancelled, so nothing of it may reach the line later.
     virtual CommTransfer write(const void* buffer, int count, int timeoutMs) = 0;
     // Takes what has arrived, up to count bytes, without waiting. A hung-up line is an error.
     virtual CommTransfer read(void* buffer, int count) = 0;
     virtual int queueCount(int& count) = 0;
     // The commerror bits of the line errors seen since the last call.
     virtual int clearErrors(std::uint32_t& errors) = 0;
-    // Waits up to timeoutMs for bytes already written to leave the device.
-    virtual void drainOutput(int timeoutMs) = 0;
     // Drops whatever is still queued in either direction.
     virtual void purge() = 0;
 
@@ -80,3 +83,24 @@ public:
 // Opens path exclusively for reading and writing without blocking; nullptr and the error number
 // in error when it is missing, busy or cannot be opened.
 std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error);
+
+// The time source the output drain waits with; a test stands in one whose time passes only when
+// the drain sleeps.
+struct DrainClock {
+    std::function<std::chrono::steady_clock::time_point()> now = [] {
+        return std::chrono::steady_clock::now();
+    };
+    std::function<void(std::chrono::microseconds)> sleep = [](std::chrono::microseconds d) {
+        std::this_thread::sleep_for(d);
+    };
+};
+
+// Waits until outputQueue (0 and the bytes still queued for output, or an error number) reports
+// nothing queued. It looks again after the time the queued bytes take at byteTime each, but no
+// sooner than 1 ms (no spinning on a fast line) nor later than 10 ms (the count falls in steps as
+// the UART takes bytes into its FIFO), and never sleeps past deadline. A device that cannot tell
+// its queue (ENOTTY, EINVAL) counts as drained. Returns 0 when drained, -1 when the deadline passed
+// with bytes still queued, else the error number outputQueue gave.
+int waitForOutputDrain(const std::function<int(int& queued)>& outputQueue,
+                       std::chrono::steady_clock::time_point deadline, std::chrono::microseconds byteTime,
+                       const DrainClock& clock = DrainClock());

@@ -1,6 +1,6 @@
 // The serial device on POSIX termios (Linux): an exclusive, non-blocking descriptor in raw mode,
-// FIONREAD for the input queue, TIOCGICOUNT for line errors, poll() and an eventfd for the event
-// thread.
+// FIONREAD and TIOCOUTQ for the queues, TIOCGICOUNT for line errors, poll() and an eventfd for the
+// event thread.
 #include "CommPlatform.h"
 #include "CommTermios.h"
 #include "SerialLog.h"
@@ -20,7 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <thread>
+#include <cstring>
 
 namespace {
 
@@ -40,13 +40,40 @@ bool isPseudoTerminal(int fd) {
     return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
 }
 
+// What a device without modem lines or without line-error counters (a pseudo-terminal) answers.
+bool notSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+// The time one character takes on the line: start bit, data bits, parity bit, stop bits.
+std::chrono::microseconds characterTime(const TDeviceControlBlock& dcb) {
+    const int bits = 1 + dcb.ByteSize + (dcb.Parity ? 1 : 0) + (dcb.StopBits ? 2 : 1);
+    return std::chrono::microseconds(dcb.BaudRate ? bits * 1000000LL / dcb.BaudRate : 1000);
+}
+
+void logCounters(const char* when, const serial_icounter_struct& c) {
+    qCDebug(lcSerial).nospace() << "line errors " << when << ": frame " << c.frame << ", overrun "
+                                << c.overrun << ", parity " << c.parity << ", break " << c.brk
+                                << ", buffer overrun " << c.buf_overrun;
+}
+
 class PosixDevice final : public CommDevice {
 public:
-    PosixDevice(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd), pseudoTerminal_(isPseudoTerminal(fd)) {
-        readCounters(clearedCounters_);
+    PosixDevice(int fd, int wakeFd, bool exclusive)
+        : fd_(fd), wakeFd_(wakeFd), pseudoTerminal_(isPseudoTerminal(fd)), exclusive_(exclusive) {
+        // Counters run from the driver's start, not from this open; the first line tells later
+        // ones apart from errors some other program saw.
+        if (ioctl(fd_, TIOCGICOUNT, &clearedCounters_) == 0)
+            logCounters("at open", clearedCounters_);
+        else
+            clearedCounters_ = serial_icounter_struct{};
         watchedCounters_ = clearedCounters_;
     }
+    // The exclusive flag belongs to the terminal, not to the descriptor: left set, it would keep
+    // out the next program while anyone else (the far end of a pseudo-terminal) holds the terminal.
+    // A hung-up terminal refuses the ioctl, but it is gone then anyway.
     ~PosixDevice() override {
+        if (exclusive_) ioctl(fd_, TIOCNXCL);
         ::close(wakeFd_);
         ::close(fd_);
     }
@@ -60,6 +87,10 @@ public:
         termios tio;
         if (tcgetattr(fd_, &tio) != 0) return errno;
         cfmakeraw(&tio);
+        // cfmakeraw leaves hardware flow control and XOFF alone, and a terminal program that used
+        // the port before may have left any of them on; FlowControl sets them again when wanted.
+        tio.c_cflag &= ~CRTSCTS;
+        tio.c_iflag &= ~(IXON | IXOFF | IXANY);
         tio.c_cflag |= CLOCAL | CREAD;
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
@@ -90,7 +121,9 @@ public:
         const bool took = cfgetospeed(&got) == cfgetospeed(&wanted) &&
                           ((got.c_cflag ^ wanted.c_cflag) & framingKept & kCheckedControl) == 0 &&
                           ((got.c_iflag ^ wanted.c_iflag) & kCheckedInput) == 0;
-        return took ? 0 : EINVAL;
+        if (!took) return EINVAL;
+        characterTime_ = characterTime(dcb);
+        return 0;
     }
 
     CommTransfer write(const void* buffer, int count, int timeoutMs) override {
@@ -107,10 +140,16 @@ public:
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN) return {0, errno};
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) return {-1, 0};
+            if (left.count() <= 0) return cancelOutput();
             pollfd p{fd_, POLLOUT, 0};
             if (poll(&p, 1, int(left.count())) < 0 && errno != EINTR) return {0, errno};
         }
+        // Not tcdrain: it waits for as long as flow control holds the line, without a time-out.
+        const int drained =
+            waitForOutputDrain([this](int& queued) { return ioctl(fd_, TIOCOUTQ, &queued) == 0 ? 0 : errno; },
+                               deadline, characterTime_);
+        if (drained < 0) return cancelOutput();
+        if (drained > 0) return {0, drained};
         return {done, 0};
     }
 
@@ -139,14 +178,8 @@ public:
         if (int error = readCounters(now)) return error;
         errors = errorBits(clearedCounters_, now);
         clearedCounters_ = now;
+        if (errors) logCounters("now", now);
         return 0;
-    }
-
-    void drainOutput(int timeoutMs) override {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        int pending = 0;
-        while (ioctl(fd_, TIOCOUTQ, &pending) == 0 && pending > 0 && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
     void purge() override { tcflush(fd_, TCIOFLUSH); }
@@ -208,7 +241,14 @@ private:
     int readCounters(serial_icounter_struct& counters) const {
         counters = serial_icounter_struct{};
         if (ioctl(fd_, TIOCGICOUNT, &counters) == 0) return 0;
-        return (errno == ENOTTY || errno == EINVAL) ? 0 : errno;
+        return notSupported(errno) ? 0 : errno;
+    }
+
+    // A timed-out write is cancelled: what the kernel still holds of it must not trickle out once
+    // the line frees, in the middle of whatever the caller sends next.
+    CommTransfer cancelOutput() {
+        tcflush(fd_, TCOFLUSH);
+        return {-1, 0};
     }
 
     static std::uint32_t errorBits(const serial_icounter_struct& before, const serial_icounter_struct& now) {
@@ -252,8 +292,10 @@ private:
     const int fd_;
     const int wakeFd_;
     const bool pseudoTerminal_;
-    serial_icounter_struct clearedCounters_{}; // UI thread: line errors already reported
-    std::atomic<std::uint64_t> consumed_{0};   // bytes taken by Read since open
+    const bool exclusive_;                          // TIOCEXCL was set by this descriptor
+    std::chrono::microseconds characterTime_{1042}; // UI thread; 9600 bit/s 8N1 until set
+    serial_icounter_struct clearedCounters_{};      // UI thread: line errors already reported
+    std::atomic<std::uint64_t> consumed_{0};        // bytes taken by Read since open
     // Event thread only.
     serial_icounter_struct watchedCounters_{};
     std::uint64_t arrived_ = 0; // the most input known to have arrived since open
@@ -281,6 +323,16 @@ std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) 
         ::close(fd);
         return nullptr;
     }
+    // The lock keeps out only programs that ask for it; the terminal's own exclusive flag keeps out
+    // every other open but root's. Not every device has it (a regular file is refused later).
+    const bool exclusive = ioctl(fd, TIOCEXCL) == 0;
+    if (const int why = exclusive ? 0 : errno; why && !notSupported(why))
+        qCDebug(lcSerial) << "no exclusive use:" << strerror(why);
+    // A converter powered from the modem lines, or a reader that watches DTR, takes a line with DTR
+    // and RTS down as unused, and the program before may have dropped them.
+    const int lines = TIOCM_DTR | TIOCM_RTS;
+    if (const int why = ioctl(fd, TIOCMBIS, &lines) == 0 ? 0 : errno; why && !notSupported(why))
+        qCDebug(lcSerial) << "cannot raise DTR and RTS:" << strerror(why);
     error = 0;
-    return std::make_unique<PosixDevice>(fd, wakeFd);
+    return std::make_unique<PosixDevice>(fd, wakeFd, exclusive);
 }

@@ -12,10 +12,14 @@
 
 class PseudoTerminal {
 public:
-    PseudoTerminal() {
+    // A locked terminal refuses every open of its slave, as a device that is there but unusable.
+    enum Lock { Unlocked, Locked };
+
+    explicit PseudoTerminal(Lock lock = Unlocked) {
         const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        const char* name =
-            master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : nullptr;
+        const char* name = master >= 0 && grantpt(master) == 0 && (lock == Locked || unlockpt(master) == 0)
+                               ? ptsname(master)
+                               : nullptr;
         if (!name) {
             if (master >= 0) ::close(master);
             return;
@@ -44,6 +48,15 @@ public:
 
     bool send(const QByteArray& bytes) {
         return ::write(master_, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    }
+
+    // What the component has sent and the far end has not taken yet.
+    QByteArray receive() {
+        QByteArray got;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(master_, buffer, sizeof buffer)) > 0) got.append(buffer, qsizetype(n));
+        return got;
     }
 
     // The far end goes away: the slave sees a hang-up.

@@ -1,5 +1,6 @@
 // The serial port component against a pseudo-terminal: opening, settings as the terminal sees
-// them, transfers, line events and their hand-over to the UI thread, port names.
+// them, transfers, line events and their hand-over to the UI thread, port names; and the wait for
+// output to leave, on a line and clock of the test's making (a pseudo-terminal never holds output).
 #include "CommInt.h"
 #include "CommPlatform.h"
 #include "CommTermios.h"
@@ -12,23 +13,51 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <functional>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 // The message of the ECommError that action raises, or "no error".
-QString raised(const std::function<void()>& action, int* code = nullptr) {
+QString raised(const std::function<void()>& action, int* code = nullptr, bool* lost = nullptr) {
     try {
         action();
     } catch (const ECommError& e) {
         if (code) *code = e.ErrorCode;
+        if (lost) *lost = isLineLost(e);
         return QString::fromStdString(e.what());
     }
     return "no error";
 }
+
+// A line whose output queue empties at one byte per byteTime (or not at all while held), and
+// whose queue fails with error from failAt on; time passes only when the drain sleeps.
+struct DrainingLine {
+    using us = std::chrono::microseconds;
+    int queued;
+    us byteTime; // what the line really takes, which need not be what the drain is told
+    bool held;
+    int error;
+    us failAt;
+    us now{0};
+    int looks = 0;
+
+    int outputQueue(int& count) {
+        // Ends a drain that never sleeps instead of hanging the test.
+        if (++looks > 100000) return ELOOP;
+        if (error && now >= failAt) return error;
+        count = held ? queued : std::max(0, queued - int(now / byteTime));
+        return 0;
+    }
+    std::chrono::steady_clock::time_point at(us t) const {
+        return std::chrono::steady_clock::time_point() + t;
+    }
+};
 
 // CPU the whole process burns while the UI thread idles in its event loop for ms.
 qint64 cpuWhileIdle(int ms) {
@@ -119,8 +148,11 @@ private slots:
             QTest::newRow(name) << device << bufSize << int(baud)
                                 << QString("%1 (Error: %2) ").arg(text).arg(code) << code << opened;
         };
+        // The holder's exclusive flag keeps out every open but root's, which then meets its lock.
+        const int busy = geteuid() == 0 ? EWOULDBLOCK : EBUSY;
         row("missing device", "missing", 4096, br9600, "Error accessing specified device", ENOENT, false);
-        row("busy", "busy", 4096, br9600, "Error accessing specified device", EWOULDBLOCK, false);
+        row("unusable device", "locked", 4096, br9600, "Error accessing specified device", EIO, false);
+        row("busy", "busy", 4096, br9600, "Error accessing specified device", busy, false);
         row("regular file", "file", 4096, br9600, "Invalid device handle, access denied", -1, false);
         row("no terminal", "/dev/null", 4096, br9600, "Error updating CommTimeouts", ENOTTY, true);
         row("refused speed", "pty", 4096, br14400, "Error updating DataControlBlock", EINVAL, true);
@@ -137,22 +169,48 @@ private slots:
         QTemporaryDir dir;
         QTemporaryFile file;
         QVERIFY(file.open());
+        PseudoTerminal locked(PseudoTerminal::Locked);
+        QVERIFY(locked.isValid());
         TComm holder;
         holder.setDeviceName(line->slavePath());
         if (device == "busy") holder.Open();
         const QString path = device == "missing"      ? dir.filePath("ttyQRX")
                              : device == "file"       ? file.fileName()
+                             : device == "locked"     ? QString::fromStdString(locked.slavePath())
                              : device.startsWith('/') ? device
                                                       : QString::fromStdString(line->slavePath());
         comm->setDeviceName(path.toStdString());
         comm->setReadBufSize(readBufSize);
         comm->setBaudRate(TBaudrate(baud));
         int got = 0;
-        QCOMPARE(raised([&] { comm->Open(); }, &got), message);
+        bool lost = true;
+        QCOMPARE(raised([&] { comm->Open(); }, &got, &lost), message);
         QCOMPARE(got, code);
+        QVERIFY2(!lost, "a failed open counts as a lost line");
         QCOMPARE(comm->isOpen(), opened);
         comm->Close();
         QCOMPARE(comm->InQueueCount(), -1);
+    }
+
+    // The flag belongs to the terminal and would outlive the port while the far end holds the
+    // terminal, keeping the next program out.
+    void exclusiveWhileOpen() {
+        const int probe = ::open(line->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(probe >= 0);
+        const auto closeProbe = qScopeGuard([probe] { ::close(probe); });
+        const auto exclusive = [probe] {
+            int on = -1;
+            return ioctl(probe, TIOCGEXCL, &on) == 0 ? on : -1;
+        };
+        QCOMPARE(exclusive(), 0);
+        comm->Open();
+        QCOMPARE(exclusive(), 1);
+        TComm second;
+        second.setDeviceName(line->slavePath());
+        QVERIFY(raised([&] { second.Open(); }) != "no error");
+        QCOMPARE(exclusive(), 1); // the port that was refused leaves the holder's flag alone
+        comm->Close();
+        QCOMPARE(exclusive(), 0);
     }
 
     // --- settings ---
@@ -237,45 +295,58 @@ private slots:
     }
 
     void flagWord_data() {
-        QTest::addColumn<bool>("ctsLine"); // the line has CTS flow control before Open
-        QTest::addColumn<int>("flow");
+        QTest::addColumn<bool>("leftOn"); // an earlier program left crtscts ixon ixoff ixany on
+        QTest::addColumn<int>("openFlow");
+        QTest::addColumn<int>("laterFlow"); // set while open
         QTest::addColumn<int>("options");
         QTest::addColumn<uint>("flags");
         QTest::addColumn<bool>("refused");
-        QTest::addColumn<uint>("terminal"); // CRTSCTS, INPCK, IXON, IXOFF as the terminal then holds them
+        // CRTSCTS, INPCK, IXON, IXOFF, IXANY as the terminal then holds them.
+        QTest::addColumn<uint>("terminal");
         const int all = optionBit(coParityCheck) | optionBit(coDsrSensitivity) | optionBit(coIgnoreXOff) |
                         optionBit(coErrorChar) | optionBit(coNullStrip);
         const int parityAndXoff = optionBit(coParityCheck) | optionBit(coIgnoreXOff);
-        QTest::newRow("none") << true << int(fcNone) << 0 << 0x0001u << false << 0u;
-        QTest::newRow("DTR") << false << int(fcDTR) << 0 << 0x0029u << true << 0u;
-        QTest::newRow("software added to CTS, parity check, ignore XOFF")
-            << true << int(fcSoftware) << parityAndXoff << 0x2387u << false
-            << uint(CRTSCTS | INPCK | IXON | IXOFF);
-        QTest::newRow("CTS") << false << int(fcCTS) << 0 << 0x2005u << false << uint(CRTSCTS);
-        QTest::newRow("default keeps CTS")
-            << true << int(fcDefault) << 0 << 0x2005u << false << uint(CRTSCTS);
-        QTest::newRow("CTS and every option") << false << int(fcCTS) << all << 0x2CC7u << true << 0u;
+        const auto row = [](const char* name, bool leftOn, TFlowControl open, TFlowControl later, int options,
+                            uint flags, bool refused, tcflag_t terminal) {
+            QTest::newRow(name) << leftOn << int(open) << int(later) << options << flags << refused
+                                << uint(terminal);
+        };
+        row("none", true, fcNone, fcNone, 0, 0x0001, false, 0);
+        row("default opens without flow control", true, fcDefault, fcDefault, 0, 0x0001, false, 0);
+        row("CTS", true, fcCTS, fcCTS, 0, 0x2005, false, CRTSCTS);
+        row("software, parity check, ignore XOFF", true, fcSoftware, fcSoftware, parityAndXoff, 0x0383, false,
+            INPCK | IXON | IXOFF);
+        row("software added to CTS", false, fcCTS, fcSoftware, parityAndXoff, 0x2387, false,
+            CRTSCTS | INPCK | IXON | IXOFF);
+        row("none after software", false, fcSoftware, fcNone, 0, 0x0001, false, 0);
+        row("DTR", false, fcDTR, fcDTR, 0, 0x0029, true, 0);
+        row("CTS and every option", false, fcCTS, fcCTS, all, 0x2CC7, true, 0);
     }
 
     // fcNone replaces the word read from the line, the other kinds add to it. The block keeps the
     // word even when the terminal refuses it.
     void flagWord() {
-        QFETCH(bool, ctsLine);
-        QFETCH(int, flow);
+        QFETCH(bool, leftOn);
+        QFETCH(int, openFlow);
+        QFETCH(int, laterFlow);
         QFETCH(int, options);
         QFETCH(uint, flags);
         QFETCH(bool, refused);
         QFETCH(uint, terminal);
         termios tio = line->settings();
-        if (ctsLine) tio.c_cflag |= CRTSCTS;
+        if (leftOn) {
+            tio.c_cflag |= CRTSCTS;
+            tio.c_iflag |= IXON | IXOFF | IXANY;
+        }
         line->setSettings(tio);
-        comm->setFlowControl(TFlowControl(flow));
+        comm->setFlowControl(TFlowControl(openFlow));
         comm->setOptions(TCommOptions(options));
         QCOMPARE(raised([&] { comm->Open(); }), refused ? kRefusedSettings : QString("no error"));
+        comm->setFlowControl(TFlowControl(laterFlow));
         QCOMPARE(comm->DeviceControlBlock().Flags, flags);
         if (refused) return;
         tio = line->settings();
-        QCOMPARE(uint((tio.c_cflag & CRTSCTS) | (tio.c_iflag & (INPCK | IXON | IXOFF))), terminal);
+        QCOMPARE(uint((tio.c_cflag & CRTSCTS) | (tio.c_iflag & (INPCK | IXON | IXOFF | IXANY))), terminal);
     }
 
     void eventCharsAndLimitsReachBlock() {
@@ -324,13 +395,39 @@ private slots:
         QCOMPARE(comm->InQueueCount(), 0); // Close dropped what was left unread
     }
 
-    // A line that takes nothing is a time-out, not an error.
+    // A line that takes nothing is a time-out, not an error, and the write is cancelled: of what
+    // the kernel had taken, only what already sits in the far end's own buffer (4 KiB on Linux)
+    // may still arrive, and the next write follows right after it.
     void writeTimesOutOnFullLine() {
         comm->WriteTimeout = 100;
         comm->Open();
         const QByteArray big(1 << 20, 'x');
         QCOMPARE(comm->Write(big.constData(), int(big.size())), -1);
         QVERIFY(comm->isOpen());
+        QCOMPARE(comm->Write("A0", 2), 2);
+        QByteArray got;
+        QTRY_VERIFY((got += line->receive()).endsWith("A0"));
+        QVERIFY2(got.size() - 2 <= 4096,
+                 qPrintable(QString("%1 bytes of the cancelled write").arg(got.size() - 2)));
+    }
+
+    // What a pulled USB adapter's driver gives before the hang-up reaches the terminal, and what
+    // the open of a vanished device gives; no pseudo-terminal produces either.
+    void lostLineFromAdapter_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("write, adapter gone") << "Write error" << ENODEV << true;
+        QTest::newRow("read, adapter gone") << "Read error" << ENODEV << true;
+        QTest::newRow("open, adapter gone") << "Error accessing specified device" << ENODEV << false;
+        QTest::newRow("open, no such port") << "Error accessing specified device" << ENXIO << false;
+    }
+
+    void lostLineFromAdapter() {
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        QFETCH(bool, lost);
+        QCOMPARE(isLineLost(ECommError(text.toStdString(), code)), lost);
     }
 
     void closedPortRefusesTransfers() {
@@ -338,10 +435,14 @@ private slots:
         comm->Close();
         char buffer[4] = {};
         int code = 0;
-        QCOMPARE(raised([&] { comm->Read(buffer, 1); }, &code), "Read error (Error: 9) ");
+        bool lost = true;
+        QCOMPARE(raised([&] { comm->Read(buffer, 1); }, &code, &lost), "Read error (Error: 9) ");
         QCOMPARE(code, EBADF);
-        QCOMPARE(raised([&] { comm->Write(buffer, 1); }, &code), "Write error (Error: 9) ");
+        QVERIFY(!lost);
+        lost = true;
+        QCOMPARE(raised([&] { comm->Write(buffer, 1); }, &code, &lost), "Write error (Error: 9) ");
         QCOMPARE(code, EBADF);
+        QVERIFY(!lost);
     }
 
     // --- line events ---
@@ -394,18 +495,27 @@ private slots:
         QVERIFY(onUiThread);
     }
 
+    // Every transfer raises at once, as a lost line, rather than waiting out its time-out.
     void hangUpRaisesAndDoesNotSpin() {
         int hangUps = 0;
         comm->OnRlsd = [&](TCustomComm*) { ++hangUps; };
+        comm->WriteTimeout = comm->ReadTimeout = 5000;
         comm->Open();
         line->hangUp();
         QTRY_COMPARE(hangUps, 1);
         char buffer[4];
-        int code = 0;
-        QCOMPARE(raised([&] { comm->InQueueCount(); }, &code), "Read error (Error: 5) ");
-        QCOMPARE(code, EIO);
-        QCOMPARE(raised([&] { comm->Read(buffer, sizeof buffer); }), "Read error (Error: 5) ");
-        QCOMPARE(raised([&] { comm->Write("A0", 2); }), "Write error (Error: 5) ");
+        const std::pair<QString, std::function<void()>> transfers[] = {
+            {"Read error (Error: 5) ", [&] { comm->InQueueCount(); }},
+            {"Read error (Error: 5) ", [&] { comm->Read(buffer, sizeof buffer); }},
+            {"Write error (Error: 5) ", [&] { comm->Write("A0", 2); }}};
+        for (const auto& [message, transfer] : transfers) {
+            bool lost = false;
+            QElapsedTimer timer;
+            timer.start();
+            QCOMPARE(raised(transfer, nullptr, &lost), message);
+            QVERIFY2(timer.elapsed() < 2500, "waited for the time-out");
+            QVERIFY(lost);
+        }
         const qint64 cpu = cpuWhileIdle(600);
         QVERIFY2(cpu < 150, qPrintable(QString("%1 ms of CPU in 600 ms").arg(cpu)));
         QCOMPARE(hangUps, 1);
@@ -447,6 +557,66 @@ private slots:
             closing = false;
         }
         QCOMPARE(late, 0);
+    }
+
+    // --- waiting for output to leave ---
+
+    void outputDrain_data() {
+        QTest::addColumn<int>("queued");
+        QTest::addColumn<int>("byteUs"); // a byte's time at the line speed
+        QTest::addColumn<int>("lineUs"); // a byte's time as the queue count falls
+        QTest::addColumn<bool>("held");  // flow control holds the line
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("failAtMs");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        const auto row = [](const char* name, int queued, int byteUs, int lineUs, bool held, int error,
+                            int failAtMs, int timeoutMs, int result, int minMs, int maxMs) {
+            QTest::newRow(name) << queued << byteUs << lineUs << held << error << failAtMs << timeoutMs
+                                << result << minMs << maxMs;
+        };
+        row("nothing queued", 0, 1042, 1042, false, 0, 0, 1000, 0, 0, 0);
+        row("9600 bit/s", 100, 1042, 1042, false, 0, 0, 1000, 0, 104, 115);
+        row("115200 bit/s", 500, 87, 87, false, 0, 0, 1000, 0, 43, 54);
+        row("110 bit/s", 3, 100000, 100000, false, 0, 0, 1000, 0, 300, 311);
+        // A UART's FIFO takes several bytes at once: the count falls faster than the speed says.
+        row("count falls faster than the speed", 3, 100000, 2000, false, 0, 0, 1000, 0, 6, 17);
+        row("held line times out at the deadline", 2, 87, 87, true, 0, 0, 205, -1, 205, 205);
+        row("bytes left at the deadline", 500, 1042, 1042, false, 0, 0, 303, -1, 303, 303);
+        row("no time left", 10, 1042, 1042, false, 0, 0, 0, -1, 0, 0);
+        row("device without an output queue", 10, 1042, 1042, false, ENOTTY, 0, 1000, 0, 0, 0);
+        row("queue refused", 10, 1042, 1042, false, EINVAL, 0, 1000, 0, 0, 0);
+        row("hung up while draining", 100, 1042, 1042, false, EIO, 20, 1000, EIO, 20, 31);
+    }
+
+    // The drain returns soon after the last byte has left, never past its deadline, and does not
+    // spin: it looks at most about once a millisecond.
+    void outputDrain() {
+        QFETCH(int, queued);
+        QFETCH(int, byteUs);
+        QFETCH(int, lineUs);
+        QFETCH(bool, held);
+        QFETCH(int, error);
+        QFETCH(int, failAtMs);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, result);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        using std::chrono::microseconds;
+        using std::chrono::milliseconds;
+        DrainingLine fake{queued, microseconds(lineUs), held, error, milliseconds(failAtMs)};
+        DrainClock clock;
+        clock.now = [&] { return fake.at(fake.now); };
+        clock.sleep = [&](microseconds d) { fake.now += d; };
+        const int got = waitForOutputDrain([&](int& count) { return fake.outputQueue(count); },
+                                           fake.at(milliseconds(timeoutMs)), microseconds(byteUs), clock);
+        QCOMPARE(got, result);
+        const auto elapsedMs = std::chrono::duration_cast<milliseconds>(fake.now).count();
+        QVERIFY2(elapsedMs >= minMs && elapsedMs <= maxMs, qPrintable(QString("%1 ms").arg(elapsedMs)));
+        QVERIFY2(fake.looks <= elapsedMs + 2,
+                 qPrintable(QString("%1 looks in %2 ms").arg(fake.looks).arg(elapsedMs)));
     }
 
     // --- port names ---
