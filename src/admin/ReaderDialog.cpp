@@ -41,7 +41,7 @@ void ReaderDialog::fixSize(int width, int height) {
 void ReaderDialog::runJob(const std::function<void()>& job) {
     if (running_) return;
     running_ = true;
-    runGuarded(job);
+    runGuarded([&] { link.runOnLine(job); });
     running_ = false;
     if (closePending_) {
         closePending_ = false;

@@ -1,5 +1,6 @@
 #include "ReaderLink.h"
 
+#include "CommInt.h"
 #include "Prompts.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,8 @@ Q_LOGGING_CATEGORY(lcLinkRaw, "qrx.link.raw", QtWarningMsg)
 namespace {
 const QString kNoticeCaption = QStringLiteral("에러");
 const QString kPollCaption = QStringLiteral("에러발생");
+const char* const kLineLost =
+    "통신선이 끊어졌습니다. 통신포트와 케이블(USB 어댑터)을 확인한 뒤 다시 실행하십시오.";
 constexpr quint8 STX = 0x02;
 constexpr quint8 ETX = 0x03;
 constexpr quint8 kOffset = 0x20;
@@ -360,4 +363,23 @@ QString readerErrorQuestion(const bool* failed, int count) {
     for (int i = 0; i < count; ++i)
         if (failed[i]) text += QStringLiteral(" %1번").arg(i + 1);
     return text + QStringLiteral("리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?");
+}
+
+LineLost::LineLost(const std::string& portError) : std::runtime_error(kLineLost + ("\n" + portError)) {}
+
+void ReaderLink::runOnLine(const std::function<void()>& job) {
+    if (port_.isOpen && !port_.isOpen()) {
+        qCDebug(lcLink) << "the port is closed: opening it again";
+        port_.open();
+        rx_.clear();
+    }
+    try {
+        job();
+    } catch (const ECommError& e) {
+        if (!isLineLost(e)) throw;
+        qCDebug(lcLink) << "line lost:" << e.what();
+        rx_.clear();
+        if (port_.closeLost) port_.closeLost();
+        throw LineLost(e.what());
+    }
 }

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 
 // What the window hands to the link: its event pump, a plain sleep and the clock.
 struct LinkEnv {
@@ -32,6 +33,15 @@ struct LinkEnv {
 
 // The running application's: Qt's event loop, a thread sleep and the steady clock.
 LinkEnv qtLinkEnv();
+
+// What the link may do with the port it talks through, for the owner of the port to provide.
+struct PortControl {
+    std::function<bool()> isOpen;
+    // Opens the port with its settings; raises the port's error when it cannot.
+    std::function<void()> open;
+    // Closes the port after the line was lost, and shows that it is closed.
+    std::function<void()> closeLost;
+};
 
 // The outcome of ReadReply: a status character and, for '1', the decoded data bytes.
 //   '0' no answer        '5' no STX            '6' wrong reader      '1' good answer
@@ -121,10 +131,18 @@ public:
     // The text ReportWriteAck shows for an acknowledgement result (empty for 1).
     static QString writeAckText(int result);
 
+    void setPortControl(PortControl control) { port_ = std::move(control); }
+    // Runs a job on the line. A port left closed (a lost line, a failed open) is opened first,
+    // so that the job after an adapter was pulled and plugged in again just works. When the line
+    // is lost during the job (hang-up, adapter pulled) the port is closed and the job ends with
+    // a LineLost error that says so in Korean. Other errors pass through.
+    void runOnLine(const std::function<void()>& job);
+
     void processEvents(bool waitForMore = false) { env_.processEvents(waitForMore); }
     void sleep(int ms) { env_.sleep(ms); }
 
 private:
+    PortControl port_;
     std::int64_t now() const;
     void writeBytes(const QByteArray& bytes);
     // Moves what the port holds into the receive buffer (at most kReplyBufferSize bytes; the
@@ -146,6 +164,12 @@ private:
     QByteArray rx_;
     std::int64_t lineFreeUs_ = 0;  // when the last byte written will have left the port
     std::int64_t lastInputUs_ = 0; // when the receive buffer last grew
+};
+
+// The error that ends a job when the line went away: the clerk's text, the port's own beside it.
+class LineLost : public std::runtime_error {
+public:
+    explicit LineLost(const std::string& portError);
 };
 
 // "현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?" for failed readers 3 and 7.

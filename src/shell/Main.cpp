@@ -34,9 +34,13 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <utility>
+
 namespace {
 const char* const kCaption = "근태관리  QRX-500 (On,Sub)  98/2000/XP  r1.1";
 const char* const kDamagedConfig = "QRX.CFG 파일이 손상되어 리더갯수를 1대로 합니다";
+// The port indicator while a lost line keeps the port closed.
+const char* const kLineClosed = "통신끊김";
 constexpr int kClientWidth = 602;
 constexpr int kClientHeight = 499;
 constexpr int kSpeedPanelHeight = 30;
@@ -81,6 +85,12 @@ TMainForm::TMainForm(int startDelayMs)
     Link.timing().follow(Comm);
     Timer1.followLine(Link.timing());
     Timer1.start();
+    Link.setPortControl(PortControl{[this] { return Comm.isOpen(); }, [this] { openPort(); },
+                                    [this] {
+                                        Comm.Close();
+                                        lineIndicator_ = imsi->text();
+                                        imsi->setText(QString::fromUtf8(kLineClosed));
+                                    }});
 }
 
 TMainForm::~TMainForm() {
@@ -233,6 +243,7 @@ void TMainForm::openPort() {
     Link.timing().follow(Comm);
     Timer1.followLine(Link.timing());
     Comm.Open();
+    if (!lineIndicator_.isEmpty()) imsi->setText(std::exchange(lineIndicator_, QString()));
 }
 
 template <class Dialog, class... Args> void TMainForm::openDialog(Args&&... args) {
@@ -243,6 +254,8 @@ template <class Dialog, class... Args> void TMainForm::openDialog(Args&&... args
 
 void TMainForm::CONFIG_COMMSETClick() {
     Comm.Close();
+    // The settings dialog writes the indicator anew; a lost line's mark must not come back over it.
+    if (!lineIndicator_.isEmpty()) imsi->setText(std::exchange(lineIndicator_, QString()));
     openDialog<TForm_Config>(Comm, Link.ReaderCount, imsi, ConfigFileName);
     runGuarded([this] { openPort(); });
 }

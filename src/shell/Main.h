@@ -80,4 +80,5 @@ private:
     void openPort();
     template <class Dialog, class... Args> void openDialog(Args&&... args);
     bool activated_ = false;
+    QString lineIndicator_; // the indicator's text while it shows a lost line
 };

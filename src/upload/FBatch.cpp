@@ -144,12 +144,13 @@ void TBatch::UploadBatch(int id, bool all) {
         return;
     }
     const ClockSnapshot day = clock->clock;
-    RotateBatchFile(UploadFileName('B', day.year, day.month, day.day).chopped(4));
+    const QString earlier = RotateBatchFile(UploadFileName('B', day.year, day.month, day.day).chopped(4));
     recordCounter_ = 0;
     const int readers = link.ReaderCount;
     if (!(all ? countAll(readers) : countOne(id))) return;
 
     RecordSink file(UploadFileName('B', day.year, day.month, day.day), UploadFile::Mode::Truncate);
+    if (!earlier.isEmpty()) file.rememberLastRecords(earlier);
     const int first = all ? 1 : id;
     const int last = all ? readers : id;
     for (int i = first; i <= last; ++i) {

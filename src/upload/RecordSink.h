@@ -29,11 +29,15 @@ public:
     Verdict take(int reader, const TPunchRecord& record);
     // Sum of the last sequence numbers of readers 1..count.
     int sum(int count) const;
+    // Takes seq as the sequence bytes of the reader's last record without taking a record: a
+    // repeat of it is recognised, while the job's judgement and sum begin afresh.
+    void remember(int reader, const std::array<std::uint8_t, 3>& seq);
 
 private:
     struct Last {
         std::optional<std::array<std::uint8_t, 3>> bytes;
         int seq = 0;
+        bool taken = false; // a record was taken in this job
     };
     std::array<Last, 13> last_{}; // index = reader id; ids above 12 are not followed
 };
@@ -48,6 +52,11 @@ public:
     // keeps whole lines only) before the judgement, and the judgement's conversion error after
     // the line is on the disk.
     std::optional<Verdict> take(int reader, const TPunchRecord& record);
+    // Remembers each reader's last record in an earlier file of the job's kind (its host path).
+    // A reader whose upload broke off (the line lost, the program ended) hands out the record it
+    // was never told had arrived once more; that repeat is then not written twice. A file that
+    // cannot be read remembers nothing.
+    void rememberLastRecords(const QString& path);
     int sum(int readers) const { return tracker_.sum(readers); }
     void close() { file_.close(); }
 

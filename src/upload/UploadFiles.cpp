@@ -41,9 +41,9 @@ QString UploadFileName(char prefix, int year, int month, int day) {
            QStringLiteral("%1%2.TXT").arg(month, 2, 10, QLatin1Char('0')).arg(day, 2, 10, QLatin1Char('0'));
 }
 
-void RotateBatchFile(const QString& baseName) {
+QString RotateBatchFile(const QString& baseName) {
     const QString today = hostPath(baseName + QStringLiteral(".TXT"));
-    if (!exists(today)) return;
+    if (!exists(today)) return {};
     int highest = -1;
     for (int k = 0; k < kCopies; ++k)
         if (exists(copyName(baseName, k))) highest = k;
@@ -56,6 +56,7 @@ void RotateBatchFile(const QString& baseName) {
     const QString to = copyName(baseName, target);
     if (const int error = renameOntoFree(today, to))
         throwFileError(QStringLiteral("%1 -> %2").arg(today, to), error);
+    return to;
 }
 
 namespace {

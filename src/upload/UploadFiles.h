@@ -17,8 +17,9 @@ QString UploadFileName(char prefix, int year, int month, int day);
 // highest copy; with "-9" taken, "-0" is dropped and "-1".."-9" move down one first.
 // Copies are only ever renamed onto free names, so a failed shift never overwrites a copy.
 // Raises FileError, leaving the file of the day where it was, when that file cannot be moved:
-// the job must not go on and truncate it.
-void RotateBatchFile(const QString& baseName);
+// the job must not go on and truncate it. Returns the path of the copy the file became, empty
+// when there was no file of the day.
+QString RotateBatchFile(const QString& baseName);
 
 // An output file open for one job. Every line is forced to the disk before writeLine returns,
 // so neither a crash of the program nor a power cut loses a line written. A failed write leaves

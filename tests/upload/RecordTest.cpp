@@ -2,12 +2,16 @@
 // and the output file.
 #include "FileError.h"
 #include "PunchRecord.h"
+#include "RecordSink.h"
 #include "UploadFiles.h"
 #include "UploadTests.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -20,6 +24,23 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
 }
+TPunchRecord record(int seq) {
+    return TPunchRecord::fromBytes(QByteArray::fromHex(
+        QStringLiteral("%1").arg(seq, 6, 10, QLatin1Char('0')).toLatin1() + "0000012345 01 2004 03 15 08 59 30"));
+}
+
+// The disk as good as full: writes past `bytes` in any file fail (EFBIG) for as long as it lives.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
+};
 } // namespace
 
 class RecordTest : public QObject {
@@ -121,6 +142,56 @@ private slots:
             QVERIFY2(QString::fromUtf8(e.what()).endsWith(QString::fromLocal8Bit(strerror(error))), e.what());
         }
         QCOMPARE(openDescriptorsOf(file), 0);
+    }
+
+    // A line that does not fit leaves nothing of itself: the file ends with whole lines.
+    void failedLineLeavesWholeLines() {
+        const QString path = QStringLiteral("DATA2/A.TXT");
+        RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Truncate);
+        QVERIFY(sink.take(1, record(1)));
+        {
+            const FileSizeLimit full(44 + 20); // the second line (44 bytes) fits only in part
+            QVERIFY_THROWS_EXCEPTION(FileError, sink.take(1, record(2)));
+        }
+        QCOMPARE(crlfLines(readAll(path)), QStringList{QStringLiteral("01-000001 2004 03 15 08 59 30 1 0000012345")});
+    }
+
+    // An append to a file whose last line was cut off begins a new line; a whole file is left as
+    // it is.
+    void appendAfterACutLine_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray line = "01-000007 2004 03 15 08 59 30 1 0000012345\r\n";
+        QTest::newRow("empty") << QByteArray() << line;
+        QTest::newRow("whole") << QByteArray("x\r\n") << "x\r\n" + line;
+        QTest::newRow("cut") << QByteArray("01-000006 2004 03") << "01-000006 2004 03\r\n" + line;
+        QTest::newRow("cut after CR") << QByteArray("x\r") << "x\r\n" + line;
+    }
+    void appendAfterACutLine() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        writeAll(QStringLiteral("DATA2/A.TXT"), before);
+        RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Append);
+        QVERIFY(sink.take(1, record(7)));
+        sink.close();
+        QCOMPARE(readAll(QStringLiteral("DATA2/A.TXT")), after);
+    }
+
+    // A repeat of a reader's last record is written once; the last records of an earlier file
+    // count as taken for that, but not for the job's sum or its gap judgement.
+    void repeatsAreWrittenOnce() {
+        writeAll(QStringLiteral("DATA2/B-0.TXT"), "01-000004 2004 03 15 08 59 30 1 0000012345\r\n"
+                                                  "02-000009 2004 03 15 08 59 30 1 0000012345\r\n");
+        RecordSink sink(QStringLiteral(".\\DATA2\\B.TXT"), UploadFile::Mode::Truncate);
+        sink.rememberLastRecords(QStringLiteral("DATA2/B-0.TXT"));
+        QVERIFY(!sink.take(1, record(4)));
+        const std::optional<Verdict> five = sink.take(1, record(5));
+        QVERIFY(five && five->expected < 0);
+        QVERIFY(!sink.take(1, record(5)));
+        QVERIFY(sink.take(2, record(10)));
+        QCOMPARE(sink.sum(2), 15);
+        sink.close();
+        QCOMPARE(crlfLines(readAll(QStringLiteral("DATA2/B.TXT"))).size(), 2);
     }
 };
 
