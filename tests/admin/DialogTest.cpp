@@ -126,7 +126,7 @@ private slots:
 
     // Three ticks of the main timer leave a reader time to answer "C4" at the line's own speed.
     void recordCountAtLineSpeed() {
-        SimStation station(2, 2, true);
+        SimStation station(2, 2);
         station.line.withReader(2, [](sim::Reader& r) { r.addRecords(12); });
         Owned<TPanGn> dialog(new TPanGn(station.link));
         chooseAllReaders(dialog->panel);

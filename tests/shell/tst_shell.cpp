@@ -1,6 +1,7 @@
 // The configuration file, the settings dialog, the main window's commands and start-up guard.
 #include "ConfigFile.h"
 #include "Main.h"
+#include "ReaderSim.h"
 #include "Screenshots.h"
 #include "ScriptedPrompts.h"
 #include "SingleInstance.h"
@@ -241,6 +242,45 @@ private slots:
         QCOMPARE(form.imsi->text(), QStringLiteral("COM1 9600Bps"));
         form.FormActivate();
         QCOMPARE(boxes.boxes.size(), 1);
+    }
+
+    // A lost line (the adapter pulled) closes the port and marks the indicator; the next job opens
+    // the port again by itself, and the indicator shows the line's settings once more.
+    void lostLineClosesThePortUntilTheNextJob() {
+        writeAll(cfg, QByteArray::fromHex("010300010004"));
+        auto line = std::make_unique<sim::SimLine>(4);
+        line->makeLink("COM2");
+        ScriptedPrompts boxes;
+        TMainForm form(0);
+        form.FormActivate();
+        QVERIFY(form.Comm.isOpen());
+        QCOMPARE(form.imsi->text(), QStringLiteral("COM2 9600Bps"));
+        ReaderLink& link = form.Link;
+        const auto poll = [&link] {
+            link.SendFrame("A0", 1);
+            link.AwaitAnswer(100);
+            return link.ReadReply(4, "A0", 1).status;
+        };
+        link.runOnLine([&] { QCOMPARE(poll(), '1'); });
+
+        line.reset();
+        try {
+            link.runOnLine([&] { poll(); });
+            QFAIL("the lost line went unnoticed");
+        } catch (const LineLost& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.startsWith(QStringLiteral("통신선이 끊어졌습니다.")), e.what());
+            QVERIFY2(text.endsWith(QStringLiteral("(Error: 5) ")), e.what());
+        }
+        QVERIFY(!form.Comm.isOpen());
+        QCOMPARE(form.imsi->text(), QStringLiteral("통신끊김"));
+
+        line = std::make_unique<sim::SimLine>(4);
+        line->makeLink("COM2");
+        link.runOnLine([&] { QCOMPARE(poll(), '1'); });
+        QVERIFY(form.Comm.isOpen());
+        QCOMPARE(form.imsi->text(), QStringLiteral("COM2 9600Bps"));
+        QVERIFY(boxes.boxes.isEmpty());
     }
 
     void damagedFileIsToldOnce() {

@@ -7,15 +7,19 @@
 #include <QFileInfo>
 #include <QThread>
 
-SimStation::SimStation(int readers, int configured, bool pacing)
+SimStation::SimStation(int readers, int configured, TBaudrate rate)
     : line(readers), link(Comm, qtLinkEnv()), timer(link), oldCwd_(QDir::currentPath()),
       oldHome_(qgetenv("HOME")) {
-    line.setPacing(pacing);
     QDir::setCurrent(workDir.path());
     qputenv("HOME", workDir.path().toUtf8());
     Comm.setDeviceName(line.devicePath());
-    Comm.setBaudRate(br9600);
+    Comm.setBaudRate(rate);
     Comm.Open();
+    link.setPortControl(PortControl{[this] { return Comm.isOpen(); }, [this] { Comm.Open(); },
+                                    [this] {
+                                        Comm.Close();
+                                        ++linesLost;
+                                    }});
     link.ReaderCount = configured < 0 ? readers : configured;
     link.timing().follow(Comm);
     timer.followLine(link.timing());

@@ -1,6 +1,8 @@
-// A host station for end-to-end tests: simulated readers on a pseudo-terminal, the real serial
-// port opened on it, the reader link with the window's event pump and a running main timer,
-// and scripted message boxes.
+// A host station for end-to-end tests: simulated readers on a pseudo-terminal with the line
+// model on (wire time both ways, a USB adapter's 16 ms bursts), the real serial port opened on it
+// at the given speed, the reader link with the window's event pump and a running main timer,
+// the port's owner as the main window is (a lost line closes the port, the next job reopens
+// it), and scripted message boxes.
 #pragma once
 
 #include "CommInt.h"
@@ -14,7 +16,7 @@
 class SimStation {
 public:
     // readers: readers present on the line; configured: the link's ReaderCount.
-    explicit SimStation(int readers = 4, int configured = -1, bool pacing = false);
+    explicit SimStation(int readers = 4, int configured = -1, TBaudrate rate = br9600);
     ~SimStation();
 
     sim::SimLine line;
@@ -24,6 +26,9 @@ public:
     ScriptedPrompts boxes;
     // A fresh working directory (and HOME) for the files of a test.
     QTemporaryDir workDir;
+
+    // How often a lost line closed the port.
+    int linesLost = 0;
 
     // Frames reader id received, as their two command characters, in order.
     QStringList commands(int id) const;

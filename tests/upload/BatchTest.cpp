@@ -109,7 +109,7 @@ private slots:
     // end up in front of the repeated answer, or every later read would start in the middle of
     // an answer until the reader is given up.
     void answerInPiecesIsAskedAgainOnce() {
-        SimStation station(1, -1, true);
+        SimStation station(1);
         station.line.withReader(1, [](sim::Reader& r) {
             r.addRecords(3);
             r.addFault(sim::Fault::split(12, 10).on("C1").once());
