@@ -3,10 +3,13 @@
 //
 //     sim::SimLine line(4);                 // readers 1..4 on a fresh pseudo-terminal
 //     line.makeLink("COM2");                // ./COM2 -> /dev/pts/N for the host to open
-//     line.setPacing(false);                // answers at once instead of at the line speed
+//     line.setPacing(false);                // no wire time, no adapter: all goes through at once
+//     line.setAdapterLatencyMs(0);          // (paced) answers reach the host as they come off the wire
+//     line.setLineFaults({0, 0, 300, 10});  // every 10th request to a present reader is lost
 //     line.withReader(1, [](sim::Reader& r) { r.addRecords(700); });
 //     line.withReader(2, [](sim::Reader& r) {
 //         r.addFault(sim::Fault::badChecksum().on("C1").once().then(sim::Fault::silent()));
+//         r.addFault(sim::Fault::loseAnswer().on("C5").once()); // the punch moves on, unseen
 //     });
 //     ... the host talks to the line ...
 //     line.waitForFrames(1, 3, 2000);       // reader 1 has received three frames
@@ -39,5 +42,6 @@
 #include "SimCodec.h"
 #include "SimFault.h"
 #include "SimLine.h"
+#include "SimLineFaults.h"
 #include "SimPunch.h"
 #include "SimReader.h"

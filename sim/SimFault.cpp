@@ -43,7 +43,7 @@ Fault Fault::then(Fault next) const {
 std::string Fault::describe() const {
     switch (kind) {
     case Kind::Silent:
-        return "silent";
+        return "request lost";
     case Kind::BadChecksum:
         return "bad checksum";
     case Kind::WrongAddress:
@@ -60,6 +60,8 @@ std::string Fault::describe() const {
         return "garbage " + toHex(bytes) + " first";
     case Kind::Reoffer:
         return "offered the last record again";
+    case Kind::LoseAnswer:
+        return "answer lost";
     }
     return {};
 }

@@ -19,7 +19,7 @@ namespace sim {
 
 struct Fault {
     enum class Kind {
-        Silent,       // the reader ignores the request: no answer, and its state stays as it was
+        Silent,       // the request is lost: the reader never sees it, its state stays as it was
         BadChecksum,  // the second checksum character is off by one
         WrongAddress, // the answer carries reader `value`'s id (with a right checksum)
         Truncate,     // only the first `value` bytes of the answer leave
@@ -28,6 +28,7 @@ struct Fault {
         AnswerCode,   // a short frame with `code` ("N0", "N1", "D9", "C6", ...) instead of the answer
         Garbage,      // `bytes` go out right before the answer
         Reoffer,      // "C5" offers the record it offered last once more instead of a new one
+        LoseAnswer,   // the reader acts on the request (its state moves on), the answer is lost
     };
 
     Kind kind = Kind::Silent;
@@ -40,6 +41,7 @@ struct Fault {
     std::vector<Fault> followUps;
 
     static Fault silent() { return of(Kind::Silent); }
+    static Fault loseAnswer() { return of(Kind::LoseAnswer); }
     static Fault badChecksum() { return of(Kind::BadChecksum); }
     static Fault wrongAddress(int otherId) { return with(Kind::WrongAddress, otherId); }
     static Fault truncate(int keepBytes) { return with(Kind::Truncate, keepBytes); }

@@ -1,4 +1,5 @@
 #include "SimLine.h"
+#include "SimLineSetting.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
@@ -21,41 +23,11 @@ std::system_error osError(const std::string& what) {
     return {errno, std::generic_category(), what};
 }
 
-// Paced bytes leave in chunks of about this length rather than one wake-up per byte.
+// Without the adapter, paced bytes reach the host in chunks of about this length rather than
+// one wake-up per byte.
 constexpr auto kChunk = milliseconds(4);
 // How long to wait before writing again when the host's input buffer is full.
 constexpr auto kRetry = milliseconds(5);
-
-int speedOf(speed_t s) {
-    switch (s) {
-    case B300:
-        return 300;
-    case B600:
-        return 600;
-    case B1200:
-        return 1200;
-    case B1800:
-        return 1800;
-    case B2400:
-        return 2400;
-    case B4800:
-        return 4800;
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    case B230400:
-        return 230400;
-    default:
-        return 9600;
-    }
-}
 
 LineEvent::Kind eventKind(Piece::Kind kind) {
     switch (kind) {
@@ -77,7 +49,9 @@ LineEvent::Kind eventKind(Piece::Kind kind) {
 
 } // namespace
 
-SimLine::SimLine(int readerCount) : readerCount_(std::clamp(readerCount, 1, kMaxReaders)) {
+SimLine::SimLine(int readerCount)
+    : readerCount_(std::clamp(readerCount, 1, kMaxReaders)), adapter_(Clock::now()) {
+    adapter_.setLatency(adapterLatency_);
     for (int id = 1; id <= kMaxReaders; ++id) {
         readers_.emplace_back(id);
         readers_.back().setPresent(id <= readerCount_);
@@ -147,6 +121,7 @@ void SimLine::makeLink(const std::string& name) {
 void SimLine::setPacing(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
     pacing_ = on;
+    adapter_.setLatency(pacing_ ? adapterLatency_ : Clock::duration::zero());
 }
 
 void SimLine::setTurnaroundMs(int ms) {
@@ -154,20 +129,37 @@ void SimLine::setTurnaroundMs(int ms) {
     turnaround_ = milliseconds(ms);
 }
 
+void SimLine::setAdapterLatencyMs(int ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    adapterLatency_ = milliseconds(std::max(ms, 0));
+    adapter_.setLatency(pacing_ ? adapterLatency_ : Clock::duration::zero());
+}
+
 void SimLine::setStaleInputMs(int ms) {
     std::lock_guard<std::mutex> lock(mutex_);
-    staleAfter_ = milliseconds(ms);
+    inbound_.setStaleAfter(milliseconds(ms));
 }
 
 int SimLine::lineSpeed() const {
-    termios tio{};
-    if (tcgetattr(slave_, &tio) != 0) return 9600;
-    return speedOf(cfgetospeed(&tio));
+    return lineSettingOf(slave_).speed;
+}
+
+int SimLine::bitsPerByte() const {
+    return lineSettingOf(slave_).bitsPerByte;
 }
 
 SimLine::Clock::duration SimLine::byteTime() const {
-    // Ten bits a byte: start bit, eight data bits, stop bit.
-    return duration_cast<Clock::duration>(nanoseconds(10'000'000'000LL / lineSpeed()));
+    return pacing_ ? lineSettingOf(slave_).byteTime() : Clock::duration::zero();
+}
+
+void SimLine::setLineFaults(const LineFaults& faults) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lineFaults_.set(faults);
+}
+
+LineFaultCounts SimLine::lineFaultCounts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lineFaults_.counts();
 }
 
 Reader& SimLine::reader(int id) {
@@ -215,7 +207,13 @@ bool SimLine::waitForLineEvents(std::size_t count, int timeoutMs) const {
 
 bool SimLine::waitUntilSent(int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, milliseconds(timeoutMs), [&] { return out_.empty(); });
+    return changed_.wait_for(lock, milliseconds(timeoutMs), [&] { return quiet(); });
+}
+
+bool SimLine::quiet() const {
+    int unread = 0;
+    if (ioctl(master_, FIONREAD, &unread) != 0) unread = 0;
+    return unread == 0 && inbound_.empty() && answers_.empty() && adapter_.empty() && toHost_.empty();
 }
 
 void SimLine::setObserver(std::function<void(const LineEvent&)> observer) {
@@ -226,14 +224,22 @@ void SimLine::setObserver(std::function<void(const LineEvent&)> observer) {
 void SimLine::serve() {
     std::vector<LineEvent> fresh;
     for (;;) {
-        int timeout;
+        timespec timeout{};
+        timespec* wait = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
-            timeout = pollTimeoutMs(Clock::now());
+            const auto wake = nextWake();
+            if (wake != Clock::time_point::max()) {
+                const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
+                const auto secs = duration_cast<seconds>(left);
+                timeout.tv_sec = time_t(secs.count());
+                timeout.tv_nsec = long(duration_cast<nanoseconds>(left - secs).count());
+                wait = &timeout;
+            }
         }
         pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) return;
+        if (::ppoll(fds, 2, wait, nullptr) < 0 && errno != EINTR) return;
         if (fds[1].revents & POLLIN) {
             std::uint64_t count;
             [[maybe_unused]] const ssize_t cleared = ::read(wake_, &count, sizeof count);
@@ -242,11 +248,7 @@ void SimLine::serve() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
-            const auto now = Clock::now();
-            if (fds[0].revents & POLLIN) readInput(now, fresh);
-            if (!splitter_.empty() && now - lastInput_ >= staleAfter_)
-                if (auto rest = splitter_.flush()) dispatch(std::move(*rest), now, fresh);
-            sendDue(now);
+            step(Clock::now(), fds[0].revents & POLLIN, fresh);
             observer = observer_;
         }
         changed_.notify_all();
@@ -256,37 +258,35 @@ void SimLine::serve() {
     }
 }
 
-int SimLine::pollTimeoutMs(Clock::time_point now) const {
-    auto wake = Clock::time_point::max();
-    if (!splitter_.empty()) wake = lastInput_ + staleAfter_;
-    if (!out_.empty()) {
-        const Segment& s = out_.front();
-        auto due = s.start;
-        if (s.byteTime > Clock::duration::zero()) {
-            // Wake when a chunk's worth of bytes (or the rest of the segment) is due.
-            const std::size_t chunk = std::size_t(std::max<Clock::rep>(1, kChunk / s.byteTime));
-            const std::size_t target = std::min(s.bytes.size(), s.sent + chunk);
-            due = s.start + s.byteTime * Clock::rep(target);
-        }
-        wake = std::min(wake, std::max(due, retryAt_));
-    }
-    if (wake == Clock::time_point::max()) return -1;
-    if (wake <= now) return 0;
-    // Rounded up, so that the thread never wakes just before the moment and spins.
-    return int(duration_cast<milliseconds>(wake - now + milliseconds(1) - nanoseconds(1)).count());
+void SimLine::step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh) {
+    if (readable) readInput(now);
+    while (auto arrived = inbound_.next(now)) dispatch(std::move(arrived->piece), arrived->at, fresh);
+    passToHost(now);
 }
 
-void SimLine::readInput(Clock::time_point now, std::vector<LineEvent>& fresh) {
+SimLine::Clock::time_point SimLine::nextWake() const {
+    auto wake = inbound_.nextDue();
+    if (!toHost_.empty()) wake = std::min(wake, retryAt_);
+    if (adapter_.on()) {
+        // Only hand-overs matter to the host: the adapter's tick, or the byte that fills it.
+        wake = std::min(wake, answers_.arrivalOf(Adapter::kPacketBytes - adapter_.held() - 1));
+        wake = std::min(wake,
+                        adapter_.empty() ? adapter_.tickAt(answers_.arrivalOf(0)) : adapter_.nextHandOver());
+    } else {
+        wake = std::min(wake, answers_.chunkDue(kChunk));
+    }
+    return wake;
+}
+
+void SimLine::readInput(Clock::time_point now) {
     std::uint8_t buffer[4096];
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n <= 0) return;
     wire_.insert(wire_.end(), buffer, buffer + n);
-    splitter_.feed(buffer, std::size_t(n));
-    lastInput_ = now;
-    while (auto piece = splitter_.next()) dispatch(std::move(*piece), now, fresh);
+    inbound_.write(buffer, std::size_t(n), now, byteTime());
 }
 
-void SimLine::dispatch(Piece piece, Clock::time_point now, std::vector<LineEvent>& fresh) {
+void SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh) {
     LineEvent event;
     event.kind = eventKind(piece.kind);
     event.raw = std::move(piece.raw);
@@ -319,10 +319,14 @@ void SimLine::dispatch(Piece piece, Clock::time_point now, std::vector<LineEvent
                 r.logEvent(copy);
             }
         } else if (present(frame.id)) {
-            if (auto tx = reader(frame.id).take(frame, false, event.note)) {
-                event.answer = tx->bytes;
-                schedule(*tx, event.raw.size(), now);
-            }
+            // A request the line loses is logged all the same: the log shows what the host
+            // addressed to the reader.
+            if (!lineFaults_.loseRequest(event.note))
+                if (auto tx = reader(frame.id).take(frame, false, event.note)) {
+                    if (!tx->lost) lineFaults_.spoilAnswer(*tx, event.note);
+                    event.answer = tx->bytes;
+                    if (!tx->lost) schedule(*tx, at);
+                }
             reader(frame.id).logEvent(event);
         } else {
             event.kind = LineEvent::Kind::NoReader;
@@ -332,43 +336,30 @@ void SimLine::dispatch(Piece piece, Clock::time_point now, std::vector<LineEvent
     fresh.push_back(std::move(event));
 }
 
-void SimLine::schedule(const Transmission& tx, std::size_t requestBytes, Clock::time_point now) {
-    const auto perByte = pacing_ ? byteTime() : Clock::duration::zero();
-    auto start = now + milliseconds(tx.delayMs);
-    if (pacing_) start += perByte * Clock::rep(requestBytes) + turnaround_;
-    // One line: an answer waits for the one before it to leave.
-    start = std::max(start, lineFree_);
+void SimLine::schedule(const Transmission& tx, Clock::time_point requestIn) {
+    auto start = requestIn + milliseconds(tx.delayMs);
+    if (pacing_) start += turnaround_;
+    const auto perByte = byteTime();
     const std::size_t piece = tx.pieceBytes ? tx.pieceBytes : std::max<std::size_t>(tx.bytes.size(), 1);
     for (std::size_t at = 0; at < tx.bytes.size(); at += piece) {
         const std::size_t n = std::min(piece, tx.bytes.size() - at);
-        out_.push_back(Segment{
-            start, Bytes(tx.bytes.begin() + std::ptrdiff_t(at), tx.bytes.begin() + std::ptrdiff_t(at + n)),
-            perByte});
-        lineFree_ = start + perByte * Clock::rep(n);
-        start = lineFree_ + milliseconds(tx.pauseMs);
+        answers_.queue(
+            Bytes(tx.bytes.begin() + std::ptrdiff_t(at), tx.bytes.begin() + std::ptrdiff_t(at + n)), start,
+            perByte);
+        start = answers_.freeAt() + milliseconds(tx.pauseMs);
     }
 }
 
-void SimLine::sendDue(Clock::time_point now) {
-    if (now < retryAt_) return;
-    while (!out_.empty()) {
-        Segment& s = out_.front();
-        if (now < s.start) return;
-        std::size_t due = s.bytes.size();
-        if (s.byteTime > Clock::duration::zero())
-            due = std::min(due, std::size_t((now - s.start) / s.byteTime));
-        if (due > s.sent) {
-            const ssize_t n = ::write(master_, s.bytes.data() + s.sent, due - s.sent);
-            if (n < 0) {
-                // The host is not reading and its input is full: try again shortly.
-                retryAt_ = now + kRetry;
-                return;
-            }
-            s.sent += std::size_t(n);
-        }
-        if (s.sent < s.bytes.size()) return;
-        out_.pop_front();
-    }
+void SimLine::passToHost(Clock::time_point now) {
+    std::vector<Wire::Arrival> off;
+    answers_.take(now, off);
+    for (const Wire::Arrival& a : off) adapter_.receive(a.at, a.byte, toHost_);
+    adapter_.tick(now, toHost_);
+    if (toHost_.empty() || now < retryAt_) return;
+    const ssize_t n = ::write(master_, toHost_.data(), toHost_.size());
+    if (n > 0) toHost_.erase(toHost_.begin(), toHost_.begin() + n);
+    // The host is not reading and its input is full: try again shortly.
+    if (!toHost_.empty()) retryAt_ = now + kRetry;
 }
 
 } // namespace sim

@@ -1,20 +1,26 @@
 // Up to twelve simulated readers (ids 1..12) sharing one line behind a pseudo-terminal.
 //
 // The host opens devicePath() (or a link made with makeLink) as its serial port. A service
-// thread reads what the host writes, cuts it into frames, logs each one and lets the addressed
-// reader answer; answers leave at the line speed the host set (pacing, on by default).
+// thread plays the line between them. With pacing (on by default) it behaves as a real line
+// does: what the host writes takes its time on the wire at the speed and character format the
+// host set, so a reader sees a request only once its last byte is in; the reader answers after
+// its turn-around, the answers leave one after another at the line speed, and the host's USB
+// adapter hands them over in bursts at its latency ticks. Without pacing, requests and answers
+// go through at once.
 //
 // Thread safety: every public call may come from any thread while the service thread runs;
-// one lock guards the readers, the logs and the output queue. withReader runs its function under
-// that lock, so the function must not call back into the SimLine.
+// one lock guards the readers, the logs and the line. withReader runs its function under that
+// lock, so the function must not call back into the SimLine.
 #pragma once
 
-#include "SimFrameSplitter.h"
+#include "SimAdapter.h"
+#include "SimInbound.h"
+#include "SimLineFaults.h"
 #include "SimReader.h"
+#include "SimWire.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -40,14 +46,28 @@ public:
     // name is left alone and std::runtime_error is thrown.
     void makeLink(const std::string& name);
 
-    // Pacing: answers leave at the line speed, each after the request's own time on the wire
-    // plus the reader's turn-around. Off: answers leave at once (fault delays still apply).
+    // Pacing: requests and answers take their time on the wire, readers take their turn-around
+    // (3 ms unless set) and the adapter model applies. Off: requests reach the readers and
+    // answers the host at once (fault delays still apply).
     void setPacing(bool on);
     void setTurnaroundMs(int ms);
-    // A frame start followed by this much silence is logged as incomplete and dropped.
+    // The host's USB adapter, with pacing: what comes off the line reaches the host at the
+    // adapter's next tick, every `ms` (16 unless set) from the line's start, or as soon as 62
+    // bytes have gathered. 0: every byte reaches the host as it comes off the line.
+    void setAdapterLatencyMs(int ms);
+    // A frame start followed by this much silence (500 ms unless set) is logged as incomplete
+    // and dropped.
     void setStaleInputMs(int ms);
-    // The speed the host set on the line, in bit/s (9600 when it set none we know).
+    // The speed the host set on the line, in bit/s (9600 when it set none we know), and how
+    // many bits a byte takes on the wire.
     int lineSpeed() const;
+    int bitsPerByte() const;
+
+    // Faults of the line as a whole; setting them starts their counts afresh. An answer the line
+    // loses still changed its reader's state; a lost request is logged but the reader never
+    // sees it. Every fault applied is named in the event's note.
+    void setLineFaults(const LineFaults& faults);
+    LineFaultCounts lineFaultCounts() const;
 
     int readerCount() const { return readerCount_; }
     template <class F> auto withReader(int id, F f) {
@@ -62,8 +82,11 @@ public:
     Bytes wireBytes() const;
     void clearLogs();
 
-    // Waits until reader `id` has logged `count` frames, the line `count` events, or every
-    // answer has left; false on time-out.
+    // Waits until reader `id` has logged `count` frames, the line `count` events, or the line
+    // is quiet (every request the sim has taken from the host has reached its reader, every
+    // answer has come off the wire and out of the adapter); false on time-out. A write the
+    // host has only just made may not have reached the sim yet: waiting for its first frame
+    // first makes sure.
     bool waitForFrames(int id, std::size_t count, int timeoutMs) const;
     bool waitForLineEvents(std::size_t count, int timeoutMs) const;
     bool waitUntilSent(int timeoutMs) const;
@@ -73,22 +96,18 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct Segment {
-        Clock::time_point start;
-        Bytes bytes;
-        Clock::duration byteTime; // zero when unpaced
-        std::size_t sent = 0;
-    };
 
     Reader& reader(int id);
     const Reader& reader(int id) const;
     void serve();
-    void readInput(Clock::time_point now, std::vector<LineEvent>& fresh);
-    void dispatch(Piece piece, Clock::time_point now, std::vector<LineEvent>& fresh);
-    void schedule(const Transmission& tx, std::size_t requestBytes, Clock::time_point now);
-    void sendDue(Clock::time_point now);
-    int pollTimeoutMs(Clock::time_point now) const;
+    void step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh);
+    void readInput(Clock::time_point now);
+    void dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh);
+    void schedule(const Transmission& tx, Clock::time_point requestIn);
+    void passToHost(Clock::time_point now);
+    Clock::time_point nextWake() const;
     Clock::duration byteTime() const;
+    bool quiet() const;
 
     int readerCount_;
     std::string devicePath_;
@@ -102,14 +121,15 @@ private:
     std::vector<Reader> readers_; // index id - 1
     std::vector<LineEvent> lineLog_;
     Bytes wire_;
-    FrameSplitter splitter_;
-    Clock::time_point lastInput_;
-    std::deque<Segment> out_;
-    Clock::time_point lineFree_;
+    Inbound inbound_;
+    Wire answers_;
+    Adapter adapter_;
+    Bytes toHost_; // handed over, not yet taken by the pseudo-terminal
     Clock::time_point retryAt_;
     bool pacing_ = true;
     Clock::duration turnaround_ = std::chrono::milliseconds(3);
-    Clock::duration staleAfter_ = std::chrono::milliseconds(500);
+    Clock::duration adapterLatency_ = std::chrono::milliseconds(16);
+    LineFaultPlan lineFaults_;
     std::function<void(const LineEvent&)> observer_;
     bool stopping_ = false;
 

@@ -31,12 +31,12 @@ EmpNo empNoOf(const Customer& c) {
     return toArray<5>(Bytes(c.begin(), c.begin() + 5));
 }
 
+} // namespace
+
 void appendNote(std::string& note, const std::string& more) {
     if (!note.empty()) note += ", ";
     note += more;
 }
-
-} // namespace
 
 std::string kindName(LineEvent::Kind kind) {
     switch (kind) {
@@ -130,6 +130,13 @@ Transmission Reader::spoil(Frame frame, const std::string& request, const std::s
                            std::string& note) {
     using Kind = Fault::Kind;
     Transmission tx;
+    if (const auto f = faults_.use(Kind::LoseAnswer, request, answered)) {
+        // Whatever else was to spoil this answer is kept for the next: the host never saw this one.
+        tx.bytes = encodeFrame(frame);
+        tx.lost = true;
+        appendNote(note, f->describe());
+        return tx;
+    }
     if (const auto f = faults_.use(Kind::AnswerCode, request, answered)) {
         frame = reply(f->code);
         appendNote(note, f->describe());

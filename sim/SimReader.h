@@ -40,11 +40,14 @@ struct LineEvent {
     std::string code; // decoded command
     Bytes data;       // decoded data bytes
     Bytes raw;        // as the host wrote them
-    Bytes answer;     // what the reader put on the line (faults included); empty when nothing
+    Bytes answer;     // what the reader put on the line (faults included, and kept when the
+                      // answer got lost on the way); empty when nothing
     std::string note; // why nothing was answered, or which faults were applied
 };
 
 std::string kindName(LineEvent::Kind kind);
+// Adds one more item to a note: "bad checksum, 150 ms late".
+void appendNote(std::string& note, const std::string& more);
 
 // What a reader sends back for one request, before the line paces it.
 struct Transmission {
@@ -52,6 +55,7 @@ struct Transmission {
     int delayMs = 0;            // before the first byte
     std::size_t pieceBytes = 0; // 0: in one go
     int pauseMs = 0;            // between pieces
+    bool lost = false;          // goes wrong on the way: the host never gets it
 };
 
 class Reader {

@@ -13,12 +13,24 @@
 
 namespace {
 
-const char kUsage[] = "usage: qrx-reader-sim [--readers N] [--link NAME] [--records N]\n"
-                      "                      [--punch-every SECONDS] [--no-pacing]\n"
-                      "Serves N readers (1-12, default 4) on a pseudo-terminal linked as NAME\n"
-                      "(default COM2) in the working directory. Each reader holds N stored punch\n"
-                      "records (default 25) and punches a new on-line record every SECONDS (default\n"
-                      "5, 0 never). Every frame received is shown on one line. Ctrl+C ends.\n";
+const char kUsage[] =
+    "usage: qrx-reader-sim [--readers N] [--link NAME] [--records N]\n"
+    "                      [--punch-every SECONDS] [--no-pacing] [--turnaround MS]\n"
+    "                      [--adapter-latency MS] [--lose-answer EVERY] [--late-answer EVERY]\n"
+    "                      [--late-ms MS] [--lose-request EVERY] [--stray-bytes EVERY]\n"
+    "Serves N readers (1-12, default 4) on a pseudo-terminal linked as NAME\n"
+    "(default COM2) in the working directory. Each reader holds N stored punch\n"
+    "records (default 25) and punches a new on-line record every SECONDS (default\n"
+    "5, 0 never). Every frame received is shown on one line. Ctrl+C ends.\n"
+    "The line plays a real one: requests and answers take their time on the wire at\n"
+    "the speed the host set, each reader answers after its turn-around (--turnaround,\n"
+    "default 3 ms) and the host's USB adapter hands answers over every MS\n"
+    "(--adapter-latency, default 16, 0 as they come). --no-pacing: all at once.\n"
+    "Line faults, each on every EVERY-th answer or request (default 0, never):\n"
+    "  --lose-answer   the reader acts, its answer never arrives\n"
+    "  --late-answer   the answer comes --late-ms late (default 300)\n"
+    "  --lose-request  the reader never sees the request\n"
+    "  --stray-bytes   a few stray bytes come before the answer\n";
 
 struct Options {
     int readers = 4;
@@ -26,6 +38,9 @@ struct Options {
     int records = 25;
     int punchEvery = 5;
     bool pacing = true;
+    int turnaroundMs = 3;
+    int adapterMs = 16;
+    sim::LineFaults faults;
 };
 
 bool parseNumber(const char* text, int low, int high, int& out) {
@@ -35,6 +50,14 @@ bool parseNumber(const char* text, int low, int high, int& out) {
     if (errno || end == text || *end || value < low || value > high) return false;
     out = int(value);
     return true;
+}
+
+int* faultEvery(const std::string& option, sim::LineFaults& f) {
+    if (option == "--lose-answer") return &f.loseAnswerEvery;
+    if (option == "--late-answer") return &f.lateAnswerEvery;
+    if (option == "--lose-request") return &f.loseRequestEvery;
+    if (option == "--stray-bytes") return &f.strayBytesEvery;
+    return nullptr;
 }
 
 // Returns an error text, empty when the options were good.
@@ -57,6 +80,14 @@ std::string parse(int argc, char** argv, Options& o, bool& help) {
             if (!parseNumber(value, 0, 999999, o.records)) return "--records takes 0 to 999999";
         } else if (arg == "--punch-every") {
             if (!parseNumber(value, 0, 86400, o.punchEvery)) return "--punch-every takes 0 to 86400 seconds";
+        } else if (arg == "--turnaround") {
+            if (!parseNumber(value, 0, 10000, o.turnaroundMs)) return "--turnaround takes 0 to 10000 ms";
+        } else if (arg == "--adapter-latency") {
+            if (!parseNumber(value, 0, 1000, o.adapterMs)) return "--adapter-latency takes 0 to 1000 ms";
+        } else if (arg == "--late-ms") {
+            if (!parseNumber(value, 0, 60000, o.faults.lateMs)) return "--late-ms takes 0 to 60000 ms";
+        } else if (int* every = faultEvery(arg, o.faults)) {
+            if (!parseNumber(value, 0, 1000000, *every)) return arg + " takes 0 to 1000000";
         } else if (arg == "--link") {
             if (!*value) return "--link takes a name";
             o.link = value;
@@ -80,6 +111,12 @@ std::string describe(const sim::LineEvent& e) {
     if (!e.note.empty()) line << "  [" << e.note << "]";
     if (e.kind == sim::LineEvent::Kind::Frame && e.answer.empty()) line << "  [no answer]";
     return line.str();
+}
+
+std::string lineModel(const Options& o) {
+    if (!o.pacing) return "pacing off";
+    std::string text = "pacing on, turnaround " + std::to_string(o.turnaroundMs) + " ms, adapter ";
+    return text + (o.adapterMs > 0 ? std::to_string(o.adapterMs) + " ms" : "off");
 }
 
 } // namespace
@@ -112,6 +149,9 @@ int main(int argc, char** argv) {
     try {
         sim::SimLine line(options.readers);
         line.setPacing(options.pacing);
+        line.setTurnaroundMs(options.turnaroundMs);
+        line.setAdapterLatencyMs(options.adapterMs);
+        line.setLineFaults(options.faults);
         for (int id = 1; id <= options.readers; ++id)
             line.withReader(id, [&](sim::Reader& r) {
                 r.setClockNow();
@@ -130,7 +170,7 @@ int main(int argc, char** argv) {
         {
             std::lock_guard<std::mutex> lock(out);
             std::cout << "qrx-reader-sim: " << options.readers << " readers on " << line.devicePath() << " ("
-                      << options.link << "), pacing " << (options.pacing ? "on" : "off") << std::endl;
+                      << options.link << "), " << lineModel(options) << std::endl;
         }
         int nextPuncher = 0;
         for (;;) {
@@ -149,6 +189,11 @@ int main(int argc, char** argv) {
                           << std::setw(6) << sim::recordSeq(record) << std::endl;
             }
         }
+        const sim::LineFaultCounts c = line.lineFaultCounts();
+        if (c.answersLost + c.answersLate + c.requestsLost + c.strayBytes > 0)
+            std::cout << "qrx-reader-sim: of " << c.answers << " answers " << c.answersLost << " lost, "
+                      << c.answersLate << " late, " << c.strayBytes << " after stray bytes; of " << c.requests
+                      << " requests " << c.requestsLost << " lost" << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "qrx-reader-sim: " << e.what() << "\n";
         return 1;

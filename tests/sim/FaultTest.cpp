@@ -2,6 +2,7 @@
 #include "HostPort.h"
 #include "SimTests.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using sim::Fault;
@@ -20,7 +21,17 @@ Fault faultNamed(const QString& name) {
     if (name == "wrong address") return Fault::wrongAddress(3);
     if (name == "truncated") return Fault::truncate(5);
     if (name == "garbage") return Fault::garbage({0xFF, 0x00});
+    if (name == "request lost") return Fault::silent();
+    if (name == "answer lost") return Fault::loseAnswer();
     return Fault::answerCode(name.toStdString());
+}
+
+// How often the line applied the fault named as in lineFaults_data.
+int applied(const sim::LineFaultCounts& c, const QString& fault) {
+    if (fault == "lose answer") return c.answersLost;
+    if (fault == "late answer") return c.answersLate;
+    if (fault == "lose request") return c.requestsLost;
+    return c.strayBytes;
 }
 
 } // namespace
@@ -74,14 +85,77 @@ private slots:
         QCOMPARE(line_->frames(1).back().answer, fromQt(answer));
     }
 
-    // An ignored C1 moves nothing: the first record comes with the next one.
-    void silentReaderKeepsItsState() {
-        line_->withReader(1, [](sim::Reader& r) { r.addFault(Fault::silent().on("C1").once()); });
+    // A lost request leaves the reader as it was: the record it would have offered comes next.
+    // A lost answer moves it on: the record it offered counts as seen, and the next one comes.
+    void lostRequestOrAnswer_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("nextRecord");
+        QTest::newRow("request lost") << "request lost" << 0;
+        QTest::newRow("answer lost") << "answer lost" << 1;
+    }
+
+    void lostRequestOrAnswer() {
+        QFETCH(QString, fault);
+        QFETCH(int, nextRecord);
+        line_->withReader(1, [&](sim::Reader& r) { r.addFault(faultNamed(fault).on("C1").once()); });
         ask(kC0, 8);
         host_->send(kC1);
         QCOMPARE(ask(kA0, kA0Answer.size()).toHex(), kA0Answer.toHex()); // nothing came for C1
-        QCOMPARE(ask(kC1, recordAnswer("C1", 0).size()).toHex(), recordAnswer("C1", 0).toHex());
-        QCOMPARE(line_->frames(1)[1].note, std::string("silent"));
+        const QByteArray next = recordAnswer("C1", std::size_t(nextRecord));
+        QCOMPARE(ask(kC1, next.size()).toHex(), next.toHex());
+        QCOMPARE(line_->frames(1)[1].note, fault.toStdString());
+    }
+
+    // Every other request or answer on the line goes wrong. Reader 1's C1s show which: "-"
+    // nothing came, "N" record N, "+N" stray bytes and then record N, "N~" record N, late.
+    void lineFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("outcomes");
+        QTest::newRow("lose answer") << "lose answer"
+                                     << "0 - 2 -";
+        QTest::newRow("lose request") << "lose request"
+                                      << "0 - 1 -";
+        QTest::newRow("stray bytes") << "stray bytes"
+                                     << "0 +1 2 +3";
+        QTest::newRow("late answer") << "late answer"
+                                     << "0 1~ 2 3~";
+    }
+
+    void lineFaults() {
+        QFETCH(QString, fault);
+        QFETCH(QString, outcomes);
+        sim::LineFaults faults;
+        faults.lateMs = 120;
+        (fault == "lose answer"    ? faults.loseAnswerEvery
+         : fault == "late answer"  ? faults.lateAnswerEvery
+         : fault == "lose request" ? faults.loseRequestEvery
+                                   : faults.strayBytesEvery) = 2;
+        line_->setLineFaults(faults);
+        line_->withReader(1, [](sim::Reader& r) { r.addRecords(1); });
+        const QStringList expected = outcomes.split(' ');
+        for (int i = 0; i < expected.size(); ++i) {
+            QString outcome = expected[i];
+            host_->send(kC1);
+            QVERIFY(line_->waitForFrames(1, std::size_t(i + 1), 2000));
+            const bool spoiled = !outcome.contains(QRegularExpression("^[0-9]$"));
+            QCOMPARE(line_->frames(1)[std::size_t(i)].note.rfind("line: ", 0) == 0, spoiled);
+            if (outcome == "-") {
+                QVERIFY(line_->waitUntilSent(2000));
+                QCOMPARE(host_->readQuiet(30).toHex(), QByteArray());
+                continue;
+            }
+            const bool late = outcome.endsWith('~');
+            QByteArray answer = outcome.startsWith('+') ? QByteArray::fromHex("00FF7F") : QByteArray();
+            answer += recordAnswer("C1", std::size_t(outcome.remove('+').remove('~').toInt()));
+            const HostPort::Timed t = host_->readTimed(int(answer.size()));
+            QCOMPARE(t.bytes.toHex(), answer.toHex());
+            if (late) QVERIFY2(t.firstMs >= faults.lateMs, qPrintable(QString::number(t.firstMs)));
+        }
+        const sim::LineFaultCounts c = line_->lineFaultCounts();
+        QCOMPARE(c.requests, 4);
+        QCOMPARE(c.answers, fault == "lose request" ? 2 : 4);
+        QCOMPARE(applied(c, fault), 2);
+        QCOMPARE(c.answersLost + c.answersLate + c.requestsLost + c.strayBytes, 2);
     }
 
     // A late answer starts late; a split one trickles in: 4, 4 and 1 bytes with pauses between.

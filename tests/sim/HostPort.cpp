@@ -24,8 +24,16 @@ void HostPort::setSpeed(int baud) {
     QVERIFY(tcgetattr(fd_, &tio) == 0);
     cfmakeraw(&tio);
     cfsetspeed(&tio, baud == 1200 ? B1200 : baud == 2400 ? B2400 : B9600);
+    tio.c_cflag &= ~tcflag_t(CSTOPB);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
+    QVERIFY(tcsetattr(fd_, TCSANOW, &tio) == 0);
+}
+
+void HostPort::setStopBits(int stopBits) {
+    termios tio{};
+    QVERIFY(tcgetattr(fd_, &tio) == 0);
+    tio.c_cflag = stopBits == 2 ? tio.c_cflag | CSTOPB : tio.c_cflag & ~tcflag_t(CSTOPB);
     QVERIFY(tcsetattr(fd_, TCSANOW, &tio) == 0);
 }
 

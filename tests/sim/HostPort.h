@@ -17,7 +17,8 @@ public:
     HostPort(const HostPort&) = delete;
     HostPort& operator=(const HostPort&) = delete;
 
-    void setSpeed(int baud); // 1200, 2400 or 9600
+    void setSpeed(int baud); // 1200, 2400 or 9600; eight data bits, no parity, one stop bit
+    void setStopBits(int stopBits);
     void close();
     void reopen();
 

@@ -1,13 +1,15 @@
-// The line itself: how host writes are cut into frames, pacing, raw records, broadcasts,
-// absent readers, the device link and the qrx-reader-sim command.
+// The line itself: how host writes are cut into frames, raw records, broadcasts, absent
+// readers, the device link and the qrx-reader-sim command (its line timing: LineModelTest).
 #include "HostPort.h"
 #include "SimTests.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -15,6 +17,40 @@ const QByteArray kA0 = QByteArray::fromHex("0221615023032F28");
 const QByteArray kA0Answer = QByteArray::fromHex("02216150246303252C");
 const QByteArray kA0ToReader2 = QByteArray::fromHex("0222615023032F29");
 const QByteArray kA0Reader2Answer = QByteArray::fromHex("02226150246303252D");
+
+const char kCommandLink[] = "COM7";
+
+// Starts qrx-reader-sim in `dir` with one reader linked as kCommandLink; false when the link
+// does not come.
+bool startCommand(QProcess& command, const QTemporaryDir& dir, const QStringList& args) {
+    command.setWorkingDirectory(dir.path());
+    command.start(QRX_READER_SIM_PATH,
+                  QStringList{"--readers", "1", "--punch-every", "0", "--link", kCommandLink} + args);
+    if (!command.waitForStarted()) return false;
+    QDeadlineTimer deadline(5000);
+    while (!QFileInfo(dir.filePath(kCommandLink)).isSymLink()) {
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+// Collects the command's output in `out` until it shows `text`; false on time-out.
+bool outputShows(QProcess& command, QByteArray& out, const QString& text) {
+    QDeadlineTimer deadline(5000);
+    while (!(out += command.readAllStandardOutput()).contains(text.toUtf8())) {
+        if (deadline.hasExpired()) return false;
+        command.waitForReadyRead(100);
+    }
+    return true;
+}
+
+void stopCommand(QProcess& command) {
+    command.terminate();
+    QVERIFY(command.waitForFinished(5000));
+    QCOMPARE(command.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(command.exitCode(), 0);
+}
 
 } // namespace
 
@@ -90,28 +126,6 @@ private slots:
         QCOMPARE(ask(kA0, kA0Answer.size()).toHex(), kA0Answer.toHex());
     }
 
-    // Two requests in one write at 1200 bit/s. Lower bounds only: each request must have had its
-    // time on the wire, the second answer waits until the first has left, and the answers trickle
-    // in rather than come in one piece.
-    void pacing() {
-        line_->setPacing(true);
-        host_->setSpeed(1200);
-        QCOMPARE(line_->lineSpeed(), 1200);
-        line_->withReader(1, [](sim::Reader& r) {
-            r.setClock({0x20, 0x04, 0x03, 0x15, 0x01, 0x08, 0x00, 0x00});
-        });
-        const QByteArray expected =
-            QByteArray::fromHex("022162502B4024233521282020032426") + kA0Reader2Answer;
-        host_->send(frame(1, "B0") + kA0ToReader2);
-        const HostPort::Timed t = host_->readTimed(int(expected.size()));
-        QCOMPARE(t.bytes.toHex(), expected.toHex());
-        const double byteMs = 10000.0 / 1200;
-        QVERIFY2(t.lastMs >= 0.9 * (8 + expected.size()) * byteMs, qPrintable(QString::number(t.lastMs)));
-        QVERIFY2(t.lastMs - t.firstMs >= 0.8 * (expected.size() - 1) * byteMs,
-                 qPrintable(QString::number(t.lastMs - t.firstMs)));
-        QVERIFY(t.reads > 1);
-    }
-
     void link() {
         QTemporaryDir dir;
         const QString name = dir.filePath("COM2");
@@ -141,22 +155,78 @@ private slots:
         if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
         QTemporaryDir dir;
         QProcess command;
-        command.setWorkingDirectory(dir.path());
-        command.start(QRX_READER_SIM_PATH, {"--readers", "2", "--records", "3", "--punch-every", "0",
-                                            "--no-pacing", "--link", "COM7"});
-        QVERIFY(command.waitForStarted());
-        const QString link = dir.filePath("COM7");
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        QVERIFY(startCommand(command, dir, {"--records", "3", "--no-pacing"}));
+        const QString link = dir.filePath(kCommandLink);
         QCOMPARE(HostPort(link).ask(frame(1, "C4"), 11).toHex(), QByteArray("0221635426202023032624"));
         QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (out += command.readAllStandardOutput()).contains("reader 01  C4  02 21 63 54 23 03 2F 2E"),
-            5000);
-        command.terminate();
-        QVERIFY(command.waitForFinished(5000));
-        QCOMPARE(command.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(command.exitCode(), 0);
+        QVERIFY2(outputShows(command, out, "reader 01  C4  02 21 63 54 23 03 2F 2E"), out.constData());
+        stopCommand(command);
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    // The line's options reach the line: each shows in the banner or in the request's log line.
+    void commandLineOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("defaults") << QStringList{} << "pacing on, turnaround 3 ms, adapter 16 ms";
+        QTest::newRow("timing") << QStringList{"--turnaround", "7", "--adapter-latency", "0"}
+                                << "pacing on, turnaround 7 ms, adapter off";
+        QTest::newRow("lose answer") << QStringList{"--lose-answer", "1"}
+                                     << "A0  02 21 61 50 23 03 2F 28  "
+                                        "[line: answer lost]";
+        QTest::newRow("late answer") << QStringList{"--late-answer", "1", "--late-ms", "40"}
+                                     << "[line: 40 ms late]";
+        QTest::newRow("lose request") << QStringList{"--lose-request", "1"} << "[line: request lost]";
+        QTest::newRow("stray bytes") << QStringList{"--stray-bytes", "1"}
+                                     << "[line: stray bytes 00 FF 7F first]";
+    }
+
+    void commandLineOptions() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, shown);
+        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QTemporaryDir dir;
+        QProcess command;
+        QVERIFY(startCommand(command, dir, args));
+        HostPort(dir.filePath(kCommandLink)).send(kA0);
+        QByteArray out;
+        QVERIFY2(outputShows(command, out, shown), out.constData());
+        stopCommand(command);
+    }
+
+    // --help lists every option; a bad value or a missing one is refused with exit code 2.
+    void commandUsage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << QStringList{"--no-pacing",          "--turnaround MS",
+                                             "--adapter-latency MS", "--lose-answer EVERY",
+                                             "--late-answer EVERY",  "--late-ms MS",
+                                             "--lose-request EVERY", "--stray-bytes EVERY"};
+        QTest::newRow("negative latency") << QStringList{"--adapter-latency", "-1"} << 2
+                                          << QStringList{"--adapter-latency takes 0 to 1000 ms"};
+        QTest::newRow("turnaround not a number")
+            << QStringList{"--turnaround", "fast"} << 2 << QStringList{"--turnaround takes"};
+        QTest::newRow("negative every")
+            << QStringList{"--lose-answer", "-3"} << 2 << QStringList{"--lose-answer takes"};
+        QTest::newRow("trailing junk")
+            << QStringList{"--stray-bytes", "1x"} << 2 << QStringList{"--stray-bytes takes"};
+        QTest::newRow("missing value")
+            << QStringList{"--late-ms"} << 2 << QStringList{"missing value: --late-ms"};
+    }
+
+    void commandUsage() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, shown);
+        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QProcess command;
+        command.start(QRX_READER_SIM_PATH, args);
+        QVERIFY(command.waitForFinished(5000));
+        QCOMPARE(command.exitCode(), exitCode);
+        const QByteArray out = command.readAllStandardOutput() + command.readAllStandardError();
+        for (const QString& text : shown) QVERIFY2(out.contains(text.toUtf8()), qPrintable(text));
     }
 };
 

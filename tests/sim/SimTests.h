@@ -5,3 +5,4 @@ int runCodecTests(int argc, char** argv);
 int runAnswerTests(int argc, char** argv);
 int runFaultTests(int argc, char** argv);
 int runLineTests(int argc, char** argv);
+int runLineModelTests(int argc, char** argv);

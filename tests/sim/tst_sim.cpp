@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     failed += runAnswerTests(argc, argv);
     failed += runFaultTests(argc, argv);
     failed += runLineTests(argc, argv);
+    failed += runLineModelTests(argc, argv);
     return failed;
 }

@@ -1,0 +1,45 @@
+// The host's side of the line towards the readers. What the host writes leaves its UART at the
+// line speed, queued behind what is still going out, and is cut into frames as it is written;
+// each piece reaches the readers only once its last byte is in. A frame start followed by
+// silence (counted from when its last byte got in) goes to them as an incomplete piece.
+#pragma once
+
+#include "SimFrameSplitter.h"
+
+#include <chrono>
+#include <deque>
+#include <optional>
+
+namespace sim {
+
+class Inbound {
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Arrived {
+        Piece piece;
+        Clock::time_point at; // when its last byte got in
+    };
+
+    void setStaleAfter(Clock::duration silence) { staleAfter_ = silence; }
+    // Bytes the host wrote at `now`; with no byte time they are in at once.
+    void write(const std::uint8_t* bytes, std::size_t count, Clock::time_point now, Clock::duration byteTime);
+    // The next piece that is in by `now`, in the order written.
+    std::optional<Arrived> next(Clock::time_point now);
+    // When next() has something again; max() while it waits for the host.
+    Clock::time_point nextDue() const;
+    // Nothing on its way to the readers; a frame start that waits for its rest does not count.
+    bool empty() const { return onWire_.empty(); }
+
+private:
+    void cut();
+    Clock::time_point staleAt() const { return held_.back() + staleAfter_; }
+    void flushStale();
+
+    FrameSplitter splitter_;
+    std::deque<Clock::time_point> held_; // when each byte the splitter holds gets in
+    std::deque<Arrived> onWire_;
+    Clock::time_point free_;
+    Clock::duration staleAfter_ = std::chrono::milliseconds(500);
+};
+
+} // namespace sim
