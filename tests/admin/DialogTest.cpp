@@ -33,6 +33,61 @@ class DialogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every administration exchange on the line model (wire time both ways, the adapter's 16 ms
+    // bursts) at slow and fast speeds: the mode table's frames are 56 bytes both ways, 467 ms
+    // each at 1200 bit/s.
+    void atEachSpeed_data() {
+        QTest::addColumn<int>("rate");
+        QTest::newRow("1200") << int(br1200);
+        QTest::newRow("2400") << int(br2400);
+        QTest::newRow("4800") << int(br4800);
+        QTest::newRow("9600") << int(br9600);
+        QTest::newRow("19200") << int(br19200);
+    }
+    void atEachSpeed() {
+        QFETCH(int, rate);
+        SimStation station(4, 4, TBaudrate(rate));
+        station.line.withReader(2, [](sim::Reader& r) { r.addRecords(12); });
+        station.line.withReader(3, [](sim::Reader& r) {
+            r.setClock(sim::ClockBlock{0x20, 0x07, 0x12, 0x08, 0x06, 0x13, 0x45, 0x30});
+        });
+        {
+            Owned<TComCheck> dialog(new TComCheck(station.link));
+            chooseAllReaders(dialog->panel);
+            dialog->Button1Click();
+            QCOMPARE(gridColumn(dialog->Grid, 1, 1, 4), QStringList(4, "  통신성공 - 정상작동중"));
+        }
+        {
+            Owned<TPanGn> dialog(new TPanGn(station.link));
+            chooseAllReaders(dialog->panel);
+            dialog->Button1Click();
+            QCOMPARE(gridColumn(dialog->Grid, 1, 1, 4),
+                     QStringList({"  000000건", "  000012건", "  000000건", "  000000건"}));
+        }
+        {
+            Owned<TForm_Th> dialog(new TForm_Th(station.link));
+            chooseReader(dialog->panel, 3);
+            dialog->Button1Click();
+            QCOMPARE(cellText(dialog->Grid, 3, 1), "  2007.12.08 13:45:30");
+        }
+        {
+            Owned<TMDIChild> dialog(new TMDIChild(station.link, QStringLiteral("리더 시간설정")));
+            dialog->clock->source = sundayMorning;
+            chooseAllReaders(dialog->panel);
+            dialog->Button1Click();
+            QCOMPARE(gridColumn(dialog->Grid, 2, 1, 4), QStringList(4, "2007.12.09 10:11:12"));
+        }
+        {
+            station.writeFile("DATA1/TDATA.TXT", "1 08:30 09:00 1\r\n2 12:00 13:00 2\r\n");
+            Owned<TGoHk> dialog(new TGoHk(station.link));
+            chooseReader(dialog->panel, 4);
+            dialog->Button1Click();
+            QCOMPARE(gridColumn(dialog->Grid, 2, 1, 3), QStringList({" 01-출근", " 02-퇴근", " 00-[해제]"}));
+            QCOMPARE(station.line.withReader(4, [](sim::Reader& r) { return r.modeTable()[3]; }), 0x30);
+        }
+        QVERIFY(station.boxes.boxes.isEmpty());
+    }
+
     void statusCheck() {
         SimStation station(2, 3); // reader 3 is configured but silent
         station.line.withReader(2, [](sim::Reader& r) { r.setStatus('E'); });
@@ -55,13 +110,21 @@ private slots:
         QCOMPARE(cellText(dialog->Grid, 1, 1), "     수신데이터 에러");
     }
 
-    // A port error ends the run in the default error box and leaves the dialog open.
+    // A closed port is opened again for the run; one that cannot be opened ends the run in the
+    // default error box and leaves the dialog open.
     void statusCheckWithThePortClosed() {
         SimStation station(2);
         Owned<TComCheck> dialog(new TComCheck(station.link));
         station.Comm.Close();
         dialog->Button1Click();
-        QCOMPARE(station.boxes.boxes.size(), 1);
+        QVERIFY(station.Comm.isOpen());
+        QCOMPARE(cellText(dialog->Grid, 1, 1), "  통신성공 - 정상작동중");
+
+        station.Comm.Close();
+        station.Comm.setDeviceName("/nonexistent/COM2");
+        fillColumns(dialog->Grid, {1}, 1, 12, kBlank);
+        dialog->Button1Click();
+        QCOMPARE(station.boxes.texts(), QStringList{"Error accessing specified device (Error: 2) "});
         QCOMPARE(station.boxes.boxes[0].caption, kProgramName);
         QCOMPARE(gridColumn(dialog->Grid, 1), QStringList(12, kBlank));
         QVERIFY(!dialog.freed());

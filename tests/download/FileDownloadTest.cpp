@@ -8,11 +8,13 @@
 #include "FakeLine.h"
 #include "FixedAmounts.h"
 #include "ProgressCounters.h"
+#include "ReaderPanel.h"
 #include "Screenshots.h"
 #include "SimStation.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -40,6 +42,44 @@ class FileDownloadTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The downloads on the line model at slow and fast speeds. The customer records stream
+    // faster than a reader could acknowledge each, but never faster than the line carries them,
+    // so the closing "D2" is answered in its own time; each meal line is acknowledged before
+    // the next leaves, so each goes out once.
+    void atEachSpeed_data() {
+        QTest::addColumn<int>("rate");
+        QTest::newRow("1200") << int(br1200);
+        QTest::newRow("2400") << int(br2400);
+        QTest::newRow("4800") << int(br4800);
+        QTest::newRow("9600") << int(br9600);
+        QTest::newRow("19200") << int(br19200);
+    }
+    void atEachSpeed() {
+        QFETCH(int, rate);
+        SimStation station(2, 2, TBaudrate(rate));
+        station.writeFile(QStringLiteral("CARD/DATA1/CDATA.TXT"), customerFile(60));
+        {
+            OpenDialog<TGaekDn> dlg(station.link);
+            dlg->panel->TSBAR->setValue(2);
+            dlg->Button1Click();
+            QCOMPARE(dlg->counters->cap1->text(), "60건");
+            QCOMPARE(dlg->counters->cap2->text(), "60건");
+        }
+        QVERIFY(station.boxes.boxes.isEmpty()); // "D2" acknowledged: no "응답이 없습니다"
+        QCOMPARE(station.commands(2), QStringList{"D0"} + QStringList(60, "D1") + QStringList{"D2"});
+        QCOMPARE(station.line.withReader(2, [](sim::Reader& r) { return r.customers().size(); }), size_t(60));
+
+        station.writeFile(kMealsPath, linesFile({mealLine("01", 1), mealLine("01", 2), mealLine("01", 3),
+                                                 mealLine("02", 4), mealLine("02", 5), mealLine("02", 6)}));
+        {
+            OpenDialog<TSikDn> dlg(station.link);
+            dlg->Button1Click();
+        }
+        QVERIFY(station.boxes.boxes.isEmpty());
+        QCOMPARE(mealLinesOf(station, 1), QStringList({"0001", "0002", "0003"}));
+        QCOMPARE(mealLinesOf(station, 2), QStringList({"0004", "0005", "0006"}));
+    }
+
     void mealLinePacking_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("reason");

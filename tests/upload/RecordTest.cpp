@@ -10,9 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace {
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -25,22 +22,11 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 TPunchRecord record(int seq) {
-    return TPunchRecord::fromBytes(QByteArray::fromHex(
-        QStringLiteral("%1").arg(seq, 6, 10, QLatin1Char('0')).toLatin1() + "0000012345 01 2004 03 15 08 59 30"));
+    return TPunchRecord::fromBytes(
+        QByteArray::fromHex(QStringLiteral("%1").arg(seq, 6, 10, QLatin1Char('0')).toLatin1() +
+                            "0000012345 01 2004 03 15 08 59 30"));
 }
 
-// The disk as good as full: writes past `bytes` in any file fail (EFBIG) for as long as it lives.
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-    rlimit old{};
-};
 } // namespace
 
 class RecordTest : public QObject {
@@ -153,7 +139,8 @@ private slots:
             const FileSizeLimit full(44 + 20); // the second line (44 bytes) fits only in part
             QVERIFY_THROWS_EXCEPTION(FileError, sink.take(1, record(2)));
         }
-        QCOMPARE(crlfLines(readAll(path)), QStringList{QStringLiteral("01-000001 2004 03 15 08 59 30 1 0000012345")});
+        QCOMPARE(crlfLines(readAll(path)),
+                 QStringList{QStringLiteral("01-000001 2004 03 15 08 59 30 1 0000012345")});
     }
 
     // An append to a file whose last line was cut off begins a new line; a whole file is left as

@@ -7,6 +7,9 @@
 
 #include <functional>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class QAbstractButton;
 class QObject;
 class SimStation;
@@ -18,6 +21,7 @@ int runRecordTests(int argc, char** argv);
 int runExchangeTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runOnlineTests(int argc, char** argv);
+int runRealLineTests(int argc, char** argv);
 // The process the kill test starts and kills: an on-line run on the given device.
 int runOnlineVictim(const QString& device, int readers);
 
@@ -35,3 +39,18 @@ void prepare(UploadDialog* dialog, int reader, bool folder = true);
 void pressWhen(const std::function<bool()>& cond, QAbstractButton* button);
 // Open descriptors of this process that refer to the file.
 int openDescriptorsOf(const QString& path);
+
+// The disk as good as full: writes past `bytes` in any file fail (EFBIG) while it lives.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    rlimit old{};
+};
