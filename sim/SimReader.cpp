@@ -199,16 +199,15 @@ std::optional<Frame> Reader::answerUpload(const Frame& request) {
         return reply("C0");
     }
     if (code == "C1") {
-        // Asking for the next record confirms the one handed out before.
-        if (offered_) ++cursor_;
+        // Asking for the next record confirms the one handed out before: it is uploaded, and a
+        // later "C0" (after the line broke off, say) starts behind it.
+        if (offered_) uploaded_ = ++cursor_;
         offered_ = cursor_ < records_.size();
         if (offered_) return reply("C1", toBytes(records_[cursor_]));
-        uploaded_ = cursor_;
         return reply("C6");
     }
     if (code == "C2") {
-        // Confirmed records count as uploaded; the one still waiting for confirmation stays.
-        uploaded_ = cursor_;
+        // The record still waiting for confirmation stays.
         offered_ = false;
         return std::nullopt;
     }

@@ -164,6 +164,17 @@ private slots:
         QCOMPARE(readAll(QStringLiteral("DATA2/A.TXT")), after);
     }
 
+    // Sequence digits that are not decimal end the job, but only once the record is on the disk.
+    void badSequenceIsJudgedAfterTheWrite() {
+        RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Append);
+        const TPunchRecord bad =
+            TPunchRecord::fromBytes(QByteArray::fromHex("00000A 0000012345 01 2004 03 15 08 59 30"));
+        QVERIFY_THROWS_EXCEPTION(std::exception, sink.take(1, bad));
+        sink.close();
+        QCOMPARE(crlfLines(readAll(QStringLiteral("DATA2/A.TXT"))),
+                 QStringList{QStringLiteral("01-00000: 2004 03 15 08 59 30 1 0000012345")});
+    }
+
     // A repeat of a reader's last record is written once; the last records of an earlier file
     // count as taken for that, but not for the job's sum or its gap judgement.
     void repeatsAreWrittenOnce() {
