@@ -46,14 +46,7 @@ private slots:
     // faster than a reader could acknowledge each, but never faster than the line carries them,
     // so the closing "D2" is answered in its own time; each meal line is acknowledged before
     // the next leaves, so each goes out once.
-    void atEachSpeed_data() {
-        QTest::addColumn<int>("rate");
-        QTest::newRow("1200") << int(br1200);
-        QTest::newRow("2400") << int(br2400);
-        QTest::newRow("4800") << int(br4800);
-        QTest::newRow("9600") << int(br9600);
-        QTest::newRow("19200") << int(br19200);
-    }
+    void atEachSpeed_data() { addLineSpeedRows(); }
     void atEachSpeed() {
         QFETCH(int, rate);
         SimStation station(2, 2, TBaudrate(rate));

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QtTest>
 
 SimStation::SimStation(int readers, int configured, TBaudrate rate)
     : line(readers), link(Comm, qtLinkEnv()), timer(link), oldCwd_(QDir::currentPath()),
@@ -55,6 +56,12 @@ void SimStation::writeFile(const QString& relative, const QByteArray& bytes) con
 QByteArray SimStation::readFile(const QString& relative) const {
     QFile f(workDir.filePath(relative));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void addLineSpeedRows() {
+    QTest::addColumn<int>("rate");
+    for (const TBaudrate rate : {br1200, br2400, br4800, br9600, br19200})
+        QTest::newRow(QByteArray::number(baudRateValue(rate)).constData()) << int(rate);
 }
 
 bool waitFor(const std::function<bool()>& cond, int timeoutMs) {

@@ -43,5 +43,9 @@ private:
     QByteArray oldHome_;
 };
 
+// The rows of a test run at each line speed a site may set, slow and fast: a column "rate" with
+// the TBaudrate value.
+void addLineSpeedRows();
+
 // Pumps events until cond holds or timeoutMs passes.
 bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);

@@ -47,7 +47,8 @@ void runOnline(SimStation& station, int reader, int lines) {
     prepare(dialog, reader);
     QElapsedTimer clock;
     clock.start();
-    pressWhen([&] { return clock.elapsed() > 30000 || onlineFile(station).size() >= lines; }, dialog->Button2);
+    pressWhen([&] { return clock.elapsed() > 30000 || onlineFile(station).size() >= lines; },
+              dialog->Button2);
     QTest::mouseClick(dialog->Button1, Qt::LeftButton);
     if (dialog && dialog->isVisible()) dialog->Button2->click();
     QTRY_VERIFY(dialog.isNull());
@@ -75,14 +76,7 @@ class RealLineTest : public QObject {
 private slots:
     void init() { QDir::setCurrent(QDir::tempPath()); }
 
-    void atEachSpeed_data() {
-        QTest::addColumn<int>("rate");
-        QTest::newRow("1200") << int(br1200);
-        QTest::newRow("2400") << int(br2400);
-        QTest::newRow("4800") << int(br4800);
-        QTest::newRow("9600") << int(br9600);
-        QTest::newRow("19200") << int(br19200);
-    }
+    void atEachSpeed_data() { addLineSpeedRows(); }
     // A batch of two readers with 20 records each, then an on-line run of three punches each.
     void atEachSpeed() {
         QFETCH(int, rate);
