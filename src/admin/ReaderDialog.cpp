@@ -72,6 +72,16 @@ void ReaderDialog::forEachSelectedReader(const Walk& walk, const std::function<v
         job(link.SelectedReader);
         return;
     }
+    // However the walk ends, an error included, the dialog is left in all-readers mode as the
+    // panel shows it: the next run must not serve only the reader the walk stopped at.
+    struct Restore {
+        ReaderDialog& dialog;
+        bool completed = false;
+        ~Restore() {
+            dialog.link.SelectedReader = 0;
+            if (!completed && dialog.panel) dialog.panel->showAll();
+        }
+    } restore{*this};
     const int count = link.ReaderCount;
     for (int reader = 1; reader <= count; ++reader) {
         link.SelectedReader = reader;
@@ -79,6 +89,7 @@ void ReaderDialog::forEachSelectedReader(const Walk& walk, const std::function<v
         if (walk.showEachInCapid && panel) panel->showReader(reader);
         job(reader);
     }
+    restore.completed = true;
     link.SelectedReader = 0;
     if (walk.showAllAfter && panel) panel->showAll();
 }

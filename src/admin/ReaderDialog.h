@@ -30,7 +30,7 @@ public:
     };
     // One reader: job(SelectedReader). All readers: job(1..ReaderCount) in order with
     // SelectedReader set to each, then SelectedReader back to 0. A reader's failure never
-    // stops the walk; an exception does.
+    // stops the walk; an exception does, leaving SelectedReader 0 and capid at "ALL".
     void forEachSelectedReader(const Walk& walk, const std::function<void(int reader)>& job);
 
     // Closing (종료, the title bar, Esc) while a job runs is put off until the job returns.

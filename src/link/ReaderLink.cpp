@@ -213,7 +213,19 @@ bool ReaderLink::receive(std::int64_t earliestUs, std::int64_t firstByteByUs, st
 
 bool ReaderLink::WaitTicks(int n) {
     TickCount = 0;
-    while (TickCount <= n) env_.processEvents(true);
+    struct Ticking {
+        const std::function<void(bool)>& source;
+        explicit Ticking(const std::function<void(bool)>& s) : source(s) {
+            if (source) source(true);
+        }
+        ~Ticking() {
+            if (source) source(false);
+        }
+    };
+    {
+        const Ticking ticking(tickSource_);
+        while (TickCount <= n) env_.processEvents(true);
+    }
     const std::int64_t t = now();
     receive(t, lineFreeUs_ + timing_.firstByteMs() * kMs, 0, true);
     return pending() != 0;

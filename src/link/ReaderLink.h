@@ -132,6 +132,9 @@ public:
     static QString writeAckText(int result);
 
     void setPortControl(PortControl control) { port_ = std::move(control); }
+    // The main timer, whose firings WaitTicks counts: it is run only while WaitTicks waits, so
+    // that an idle program is not woken by it.
+    void setTickSource(std::function<void(bool run)> source) { tickSource_ = std::move(source); }
     // Runs a job on the line. A port left closed (a lost line, a failed open) is opened first,
     // so that the job after an adapter was pulled and plugged in again just works. When the line
     // is lost during the job (hang-up, adapter pulled) the port is closed and the job ends with
@@ -143,6 +146,7 @@ public:
 
 private:
     PortControl port_;
+    std::function<void(bool run)> tickSource_;
     std::int64_t now() const;
     void writeBytes(const QByteArray& bytes);
     // Moves what the port holds into the receive buffer (at most kReplyBufferSize bytes; the

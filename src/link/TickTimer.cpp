@@ -10,6 +10,7 @@ int tickIntervalMs(const LineTiming& timing) {
 TickTimer::TickTimer(ReaderLink& link, QObject* parent) : QTimer(parent) {
     setTimerType(Qt::PreciseTimer);
     connect(this, &QTimer::timeout, this, [&link] { ++link.TickCount; });
+    link.setTickSource([this](bool run) { run ? start() : stop(); });
 }
 
 void TickTimer::followLine(const LineTiming& timing) {

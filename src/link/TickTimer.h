@@ -1,4 +1,5 @@
-// The main timer: every firing adds one to the link's TickCount, which WaitTicks counts.
+// The main timer: every firing adds one to the link's TickCount, which WaitTicks counts. The
+// link runs it only while WaitTicks waits.
 #pragma once
 
 #include <QTimer>

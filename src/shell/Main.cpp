@@ -84,7 +84,6 @@ TMainForm::TMainForm(int startDelayMs)
 
     Link.timing().follow(Comm);
     Timer1.followLine(Link.timing());
-    Timer1.start();
     Link.setPortControl(PortControl{[this] { return Comm.isOpen(); }, [this] { openPort(); },
                                     [this] {
                                         Comm.Close();

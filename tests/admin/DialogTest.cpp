@@ -7,8 +7,11 @@
 #include "FGoHk.h"
 #include "FPanDel.h"
 #include "FPanGn.h"
+#include "FakeLine.h"
+#include "Prompts.h"
 #include "ReaderClock.h"
 #include "Screenshots.h"
+#include "ScriptedPrompts.h"
 #include "SimStation.h"
 #include "THWAK.h"
 
@@ -177,6 +180,27 @@ private slots:
         QCOMPARE(gridColumn(dialog->Grid, 1, 1, 4),
                  QStringList({"  123456건", "  000000건", " 데이터 에러", " 응답이 없음"}));
         saveScreenshot(dialog.get(), "TPanGn");
+    }
+
+    // The port fails in the middle of an all-readers count: the run ends in the error box, and
+    // the dialog is still in all-readers mode for the next run, as its panel shows.
+    void portErrorInTheMiddleKeepsAllReaders() {
+        FakeLine line;
+        ReaderLink link(line, virtualTimeEnv(line, [&link](bool) { ++link.TickCount; }));
+        link.ReaderCount = 3;
+        line.responder = [&line](const QByteArray& frame) {
+            if (frame.at(1) - 0x20 == 2) line.open = false;
+            return readerFrame("C4", frame.at(1) - 0x20, QByteArray::fromHex("000001"));
+        };
+        ScriptedPrompts boxes;
+        Owned<TPanGn> dialog(new TPanGn(link));
+        chooseAllReaders(dialog->panel);
+        dialog->Button1Click();
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].caption, kProgramName);
+        QCOMPARE(link.SelectedReader, 0);
+        QCOMPARE(dialog->panel->capid->text(), "ALL");
+        QCOMPARE(cellText(dialog->Grid, 1, 1), "  000001건");
     }
 
     // Three ticks of the main timer leave a reader time to answer "C4" at the line's own speed.

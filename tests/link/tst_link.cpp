@@ -228,9 +228,14 @@ private slots:
         }
     }
 
+    // The main timer runs only while WaitTicks counts its ticks.
     void waitTicksEndsAtTheFourthTick() {
+        QList<QPair<bool, int>> ticking; // on or off, and the events handled by then
+        link.setTickSource([&](bool run) { ticking << qMakePair(run, pumps); });
         line.input = readerFrame("C4", 1, hex("000012"));
         QVERIFY(link.WaitTicks(3));
+        link.setTickSource({});
+        QCOMPARE(ticking, (QList<QPair<bool, int>>{{true, 0}, {false, 4}}));
         QCOMPARE(pumps, 4);
         link.ClearInput();
         pumps = 0;

@@ -32,6 +32,15 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
+// Times the main thread gave up the processor or was made to (it woke up once for each).
+long contextSwitches() {
+    QFile status(QStringLiteral("/proc/self/task/%1/status").arg(gettid()));
+    long total = 0;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.contains("ctxt_switches:")) total += line.split(':').last().trimmed().toLong();
+    return total;
+}
 } // namespace
 
 class ShellTest : public QObject {
@@ -281,6 +290,26 @@ private slots:
         QVERIFY(form.Comm.isOpen());
         QCOMPARE(form.imsi->text(), QStringLiteral("COM2 9600Bps"));
         QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    // An idle main window, port open at 9600 bit/s, hardly ever wakes up.
+    void idleWindowSleeps() {
+        writeAll(cfg, QByteArray::fromHex("010300010004"));
+        sim::SimLine line(4);
+        line.makeLink("COM2");
+        ScriptedPrompts boxes;
+        TMainForm form(0);
+        form.show();
+        form.FormActivate();
+        QVERIFY(form.Comm.isOpen());
+        QTest::qWait(200);
+        QEventLoop idle;
+        QTimer::singleShot(10000, &idle, &QEventLoop::quit);
+        const long before = contextSwitches();
+        idle.exec();
+        const long wakeUps = contextSwitches() - before;
+        QVERIFY2(wakeUps < 50, qPrintable(QString::number(wakeUps)));
+        qInfo() << "main thread woke up" << wakeUps << "times in 10 s";
     }
 
     void damagedFileIsToldOnce() {

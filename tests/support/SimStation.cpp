@@ -24,7 +24,6 @@ SimStation::SimStation(int readers, int configured, TBaudrate rate)
     link.ReaderCount = configured < 0 ? readers : configured;
     link.timing().follow(Comm);
     timer.followLine(link.timing());
-    timer.start();
 }
 
 SimStation::~SimStation() {
