@@ -1,6 +1,5 @@
 #include "Childwin.h"
 
-#include "AdminLayout.h"
 #include "ClockPanels.h"
 #include "ReaderClock.h"
 #include "ReaderGrid.h"
@@ -31,9 +30,7 @@ TMDIChild::TMDIChild(ReaderLink& link, const QString& caption, QWidget* parent)
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TMDIChild::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMDIChild::Button2Click);
-    useAligningFont(Grid);
-    layOutAdminDialog(this, clock, Grid, panel, Button1, Button2);
-    fixSize(sizeHint().width(), sizeHint().height());
+    layOutGrid(clock, Grid, panel, Button1, Button2);
     FormCreate();
 }
 

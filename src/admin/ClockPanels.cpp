@@ -1,5 +1,7 @@
 #include "ClockPanels.h"
 
+#include "CaptionPanel.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
@@ -10,10 +12,7 @@ namespace {
 constexpr int kRefreshMs = 100;
 
 QLabel* makePanel(const char* name, QWidget* parent) {
-    auto* panel = new QLabel(parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setAlignment(Qt::AlignCenter);
+    QLabel* panel = captionPanel(parent, QString::fromLatin1(name), QString());
     panel->setMinimumHeight(26);
     QFont font = panel->font();
     font.setBold(true);

@@ -1,6 +1,6 @@
 #include "FCOMCHK.h"
 
-#include "AdminLayout.h"
+#include "CaptionPanel.h"
 #include "Formats.h"
 #include "ReaderGrid.h"
 #include "ReaderLink.h"
@@ -19,25 +19,17 @@ const QString kReadersUnit = QStringLiteral("대");
 const QString kRun = QStringLiteral("실행[&S]");
 const QString kClose = QStringLiteral("종료[&X]");
 const QString kBlank = QStringLiteral(" ");
-
-QLabel* makeCaptionPanel(const char* name, QWidget* parent) {
-    auto* panel = new QLabel(parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setAlignment(Qt::AlignCenter);
-    panel->setMinimumHeight(28);
-    return panel;
-}
+constexpr int kPanelHeight = 28;
 } // namespace
 
 TComCheck::TComCheck(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaption, parent) {
     setObjectName("ComCheck");
     Grid = makeReaderGrid(this, GridLayout{13, {60, 220}, {kIdHeader, kStatusHeader}, QStringLiteral("  ")});
     auto* side = new QWidget(this);
-    Panel2 = makeCaptionPanel("Panel2", side);
-    Panel2->setText(kReadersCaption);
-    Panel1 = makeCaptionPanel("Panel1", side);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel2 = captionPanel(side, QStringLiteral("Panel2"), kReadersCaption, false);
+    Panel2->setMinimumHeight(kPanelHeight);
+    Panel1 = captionPanel(side, QStringLiteral("Panel1"), QString());
+    Panel1->setMinimumHeight(kPanelHeight);
     QFont bold = Panel1->font();
     bold.setBold(true);
     Panel1->setFont(bold);
@@ -50,9 +42,7 @@ TComCheck::TComCheck(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCa
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TComCheck::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TComCheck::Button2Click);
-    useAligningFont(Grid);
-    layOutAdminDialog(this, nullptr, Grid, side, Button1, Button2);
-    fixSize(sizeHint().width(), sizeHint().height());
+    layOutGrid(nullptr, Grid, side, Button1, Button2);
     FormCreate();
 }
 

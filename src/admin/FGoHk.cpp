@@ -1,6 +1,5 @@
 #include "FGoHk.h"
 
-#include "AdminLayout.h"
 #include "HostPaths.h"
 #include "InputDrain.h"
 #include "ModeTable.h"
@@ -35,9 +34,7 @@ TGoHk::TGoHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaption, p
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TGoHk::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TGoHk::Button2Click);
-    useAligningFont(Grid);
-    layOutAdminDialog(this, nullptr, Grid, panel, Button1, Button2);
-    fixSize(sizeHint().width(), sizeHint().height());
+    layOutGrid(nullptr, Grid, panel, Button1, Button2);
     FormCreate();
 }
 

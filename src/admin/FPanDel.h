@@ -2,24 +2,10 @@
 // punch records they hold ("C3").
 #pragma once
 
-#include "ReaderDialog.h"
+#include "ReaderTableDialog.h"
 
-class QPushButton;
-class QTableWidget;
-
-class TPanDel : public ReaderDialog {
+class TPanDel : public ReaderTableDialog {
     Q_OBJECT
 public:
     explicit TPanDel(ReaderLink& link, QWidget* parent = nullptr);
-
-    QTableWidget* Grid;
-    QPushButton* Button1;
-    QPushButton* Button2;
-
-    void FormCreate();
-    void Button1Click();
-    void Button2Click();
-
-private:
-    void deleteAll();
 };

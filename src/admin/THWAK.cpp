@@ -1,6 +1,5 @@
 #include "THWAK.h"
 
-#include "AdminLayout.h"
 #include "ClockPanels.h"
 #include "ReaderClock.h"
 #include "ReaderGrid.h"
@@ -28,9 +27,7 @@ TForm_Th::TForm_Th(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCapt
     Button2 = makeButton("Button2", kClose);
     connect(Button1, &QPushButton::clicked, this, &TForm_Th::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_Th::Button2Click);
-    useAligningFont(Grid);
-    layOutAdminDialog(this, clock, Grid, panel, Button1, Button2);
-    fixSize(sizeHint().width(), sizeHint().height());
+    layOutGrid(clock, Grid, panel, Button1, Button2);
     FormCreate();
 }
 

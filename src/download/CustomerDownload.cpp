@@ -1,6 +1,5 @@
 #include "CustomerDownload.h"
 
-#include "Prompts.h"
 #include "ReaderLink.h"
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 namespace {
 const QString kDataError = QStringLiteral("DATA에러.. 다시 DOWNLOAD해주십시요");
 const QString kMemoryFull = QStringLiteral("리더 메모리부족 - 다운로드건수를 줄이십시요");
-const QString kQuestionCaption = QStringLiteral("에러발생");
 
 constexpr int kMaxReaders = 12;
 constexpr int kRecordBytes = 9;
@@ -38,16 +36,7 @@ CustomerDownload::End CustomerDownload::run(int reader, const QList<QByteArray>&
 }
 
 bool CustomerDownload::openAll(int count) {
-    bool failed[kMaxReaders] = {};
-    bool anyFailed = false;
-    for (int i = 1; i <= count; ++i) {
-        link_.SendFrame("D0", i);
-        link_.AwaitAnswer(kAckWaitMs);
-        if (link_.ReadWriteAck("D0") != 1) failed[i - 1] = anyFailed = true;
-    }
-    if (!anyFailed) return true;
-    if (prompts().confirm(readerErrorQuestion(failed, count), kQuestionCaption, Prompts::Icon::Error))
-        return true;
+    if (link_.pollReaders("D0", count, [this](int) { return link_.ReadWriteAck("D0") == 1; })) return true;
     // The readers that did open must not stay in download mode.
     for (int i = 1; i <= count; ++i) link_.SendFrame("D2", i);
     return false;

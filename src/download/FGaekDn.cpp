@@ -31,11 +31,6 @@ TGaekDn::TGaekDn(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
     layout->setColumnMinimumWidth(0, 130);
     const QSize size = layout->sizeHint();
     fixSize(size.width(), size.height());
-    FormCreate();
-}
-
-void TGaekDn::FormCreate() {
-    stop_ = false;
 }
 
 void TGaekDn::Button1Click() {
@@ -47,11 +42,6 @@ void TGaekDn::Button1Click() {
 
 void TGaekDn::Button2Click() {
     reject();
-}
-
-void TGaekDn::reject() {
-    stop_ = true;
-    ReaderDialog::reject();
 }
 
 void TGaekDn::download() {
@@ -70,6 +60,6 @@ void TGaekDn::download() {
         counters->setDone(sent);
         link.processEvents();
     };
-    job.stopRequested = [this] { return stop_; };
+    job.stopRequested = [this] { return stopRequested(); };
     job.run(reader, records);
 }

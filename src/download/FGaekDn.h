@@ -18,12 +18,7 @@ public:
     // Stops a running download after the record in flight (the readers still get "D2"), then
     // closes the dialog.
     void Button2Click();
-    // The title bar and Esc stop a running download as 종료 does.
-    void reject() override;
 
 private:
-    void FormCreate();
     void download();
-
-    bool stop_ = false;
 };

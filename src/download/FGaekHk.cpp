@@ -1,6 +1,6 @@
 #include "FGaekHk.h"
 
-#include "AdminLayout.h"
+#include "CaptionPanel.h"
 #include "CustomerRecords.h"
 #include "Prompts.h"
 #include "ReaderGrid.h"
@@ -33,10 +33,7 @@ constexpr int kEntryLength = 10;
 
 TGaekHk::TGaekHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaption, parent) {
     addReaderPanel();
-    Panel2 = new QLabel(kNumberLabel, this);
-    Panel2->setObjectName("Panel2");
-    Panel2->setAlignment(Qt::AlignCenter);
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2 = captionPanel(this, QStringLiteral("Panel2"), kNumberLabel, false);
     Panel2->setFixedSize(80, 26);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName("Edit1");
@@ -47,7 +44,6 @@ TGaekHk::TGaekHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
                                             QStringLiteral("음수"), QStringLiteral("   잔  액")},
                                            QStringLiteral(" "),
                                            22});
-    useAligningFont(Grid);
     Button1 = makeButton("Button1", kRunCaption);
     Button2 = makeButton("Button2", kCloseCaption);
     connect(Button1, &QPushButton::clicked, this, &TGaekHk::Button1Click);
@@ -60,8 +56,7 @@ TGaekHk::TGaekHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
     entryLayout->addWidget(Panel2);
     entryLayout->addWidget(Edit1);
     entryLayout->addStretch();
-    layOutAdminDialog(this, entry, Grid, panel, Button1, Button2);
-    fixSize(sizeHint().width(), sizeHint().height());
+    layOutGrid(entry, Grid, panel, Button1, Button2);
     FormCreate();
 }
 

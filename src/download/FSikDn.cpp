@@ -54,11 +54,6 @@ void TSikDn::Button2Click() {
     reject();
 }
 
-void TSikDn::reject() {
-    stop_ = true;
-    ReaderDialog::reject();
-}
-
 void TSikDn::download() {
     counters->reset();
     if (!dataFileReady(kMealFile)) return;
@@ -71,6 +66,6 @@ void TSikDn::download() {
         link.processEvents();
     };
     job.readerShown = [this](const QByteArray& idText) { capid->setText(QString::fromLatin1(idText)); };
-    job.stopRequested = [this] { return stop_; };
+    job.stopRequested = [this] { return stopRequested(); };
     job.run(lines);
 }

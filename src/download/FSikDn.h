@@ -20,12 +20,8 @@ public:
     void Button1Click();
     // Stops a running download before its next line, then closes the dialog.
     void Button2Click();
-    // The title bar and Esc stop a running download as 종료 does.
-    void reject() override;
 
 private:
     void FormCreate();
     void download();
-
-    bool stop_ = false;
 };

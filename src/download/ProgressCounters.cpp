@@ -1,5 +1,6 @@
 #include "ProgressCounters.h"
 
+#include "CaptionPanel.h"
 #include "Formats.h"
 #include "PieGauge.h"
 
@@ -7,18 +8,9 @@
 #include <QLabel>
 
 namespace {
-QLabel* makeTitle(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignCenter);
-    label->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    return label;
-}
-
 QLabel* makeCounter(const QString& name, QWidget* parent) {
-    auto* label = new QLabel(countText(0), parent);
-    label->setObjectName(name);
+    QLabel* label = captionPanel(parent, name, countText(0));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setMinimumWidth(110);
     label->setFixedHeight(30);
     QFont f = label->font();
@@ -31,11 +23,11 @@ QLabel* makeCounter(const QString& name, QWidget* parent) {
 
 ProgressCounters::ProgressCounters(QWidget* parent) : QWidget(parent) {
     setObjectName("ProgressCounters");
-    totalLabel = makeTitle(QStringLiteral("총 건수"), this);
+    totalLabel = captionPanel(this, QString(), QStringLiteral("총 건수"), false);
     cap1 = makeCounter("cap1", this);
-    doneLabel = makeTitle(QStringLiteral("진행건수"), this);
+    doneLabel = captionPanel(this, QString(), QStringLiteral("진행건수"), false);
     cap2 = makeCounter("cap2", this);
-    gaugeLabel = makeTitle(QStringLiteral("Work Progress"), this);
+    gaugeLabel = captionPanel(this, QString(), QStringLiteral("Work Progress"), false);
     Gauge1 = new PieGauge(this);
     Gauge1->setFixedSize(96, 96);
 

@@ -27,6 +27,7 @@ constexpr std::int64_t kAwaitFirstByteUs = 41 * 5 * kMs;
 // How often a wait looks at the port.
 constexpr int kStepMs = 2;
 constexpr int kPollWaitMs = 100;
+constexpr int kMaxReaders = 12;
 
 bool commandIs(const quint8* decoded, const char* command) {
     return decoded[0] == quint8(command[0]) && decoded[1] == quint8(command[1]);
@@ -357,17 +358,23 @@ void ReaderLink::ShowNotice(const QString& text) {
     prompts().message(text, kNoticeCaption, Prompts::Icon::Warning);
 }
 
-bool ReaderLink::CheckReaders() {
-    bool failed[12] = {};
-    const int count = std::clamp(ReaderCount, 0, 12);
+bool ReaderLink::pollReaders(const char* command, int count,
+                             const std::function<bool(int reader)>& answered) {
+    bool failed[kMaxReaders] = {};
+    count = std::clamp(count, 0, kMaxReaders);
     bool anyFailed = false;
     for (int reader = 1; reader <= count; ++reader) {
-        SendFrame("A0", reader);
+        SendFrame(command, reader);
         AwaitAnswer(kPollWaitMs);
-        if (ReadReply(4, "A0", reader).status != '1') failed[reader - 1] = anyFailed = true;
+        if (!answered(reader)) failed[reader - 1] = anyFailed = true;
     }
-    if (!anyFailed) return false;
-    return !prompts().confirm(readerErrorQuestion(failed, count), kPollCaption, Prompts::Icon::Error);
+    if (!anyFailed) return true;
+    return prompts().confirm(readerErrorQuestion(failed, count), kPollCaption, Prompts::Icon::Error);
+}
+
+bool ReaderLink::CheckReaders() {
+    return !pollReaders("A0", ReaderCount,
+                        [this](int reader) { return ReadReply(4, "A0", reader).status == '1'; });
 }
 
 QString readerErrorQuestion(const bool* failed, int count) {

@@ -124,6 +124,10 @@ public:
     // ReadWriteAck, showing the text of every result but 1; returns 1 on success, else 0.
     int ReportWriteAck(const char* command);
     void ShowNotice(const QString& text);
+    // Sends command to readers 1..count (at most 12) in turn, each answer awaited 100 ms and
+    // judged by answered(reader); when some failed, asks whether to go on ("에러발생"). True when
+    // every reader answered or the user chose to go on.
+    bool pollReaders(const char* command, int count, const std::function<bool(int reader)>& answered);
     // Polls readers 1..ReaderCount with "A0"; when some fail asks whether to go on.
     // True when the user chose to stop.
     bool CheckReaders();

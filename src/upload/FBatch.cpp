@@ -33,10 +33,6 @@ constexpr int kCountWaitAllMs = 60;
 constexpr int kCountWaitOneMs = 100;
 constexpr int kClockIntervalMs = 100;
 constexpr int kListPage = 500;
-
-QString utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
 } // namespace
 
 TBatch::TBatch(ReaderLink& link, QWidget* parent) : UploadDialog(link, utf8(kCaption), parent) {
@@ -70,7 +66,6 @@ TBatch::TBatch(ReaderLink& link, QWidget* parent) : UploadDialog(link, utf8(kCap
 
 void TBatch::FormCreate() {
     link.SelectedReader = panel->TSBAR->value();
-    stop_ = false;
     ClearReaderPanels();
     Timer1Timer();
     Timer1->start();
@@ -103,7 +98,7 @@ bool TBatch::countAll(int readers) {
     int total = 0;
     for (int i = 1; i <= readers; ++i) {
         const Reply reply = batch::requestCount(link, i, kCountWaitAllMs);
-        if (reply.status == '1') total += decimalValue(batch::countDigits(reply));
+        if (reply.status == '1') total += decimalDigitsValue(batch::countDigits(reply));
     }
     Cap1->setText(sixDigits(total));
     Gauge1->setMaxValue(total);
@@ -129,7 +124,7 @@ bool TBatch::countOne(int id) {
     }
     const QString digits = batch::countDigits(reply);
     Cap1->setText(digits);
-    const int count = decimalValue(digits);
+    const int count = decimalDigitsValue(digits);
     if (count == 0) {
         list->addLine(utf8(kNothingToFetch));
         return false;
@@ -156,7 +151,7 @@ void TBatch::UploadBatch(int id, bool all) {
     for (int i = first; i <= last; ++i) {
         panel->showReader(i);
         const batch::ReaderEnd end = batch::uploadReader(
-            link, i, [this] { return stop_; },
+            link, i, [this] { return stopRequested(); },
             [&](const TPunchRecord& record) { takeRecord(file, i, record, readers); });
         if (end == batch::ReaderEnd::Stopped) {
             file.close();

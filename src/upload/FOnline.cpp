@@ -1,7 +1,9 @@
 #include "FOnline.h"
 
+#include "CaptionPanel.h"
 #include "CommInt.h"
 #include "Formats.h"
+#include "InputDrain.h"
 #include "OnlineExchange.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
@@ -28,10 +30,6 @@ const char* const kGap = "카운트 누락";
 constexpr int kTimerIntervalMs = 10;
 constexpr int kBlinkTicks = 4;
 constexpr int kListPage = 500;
-
-QString utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
 } // namespace
 
 TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
@@ -67,7 +65,6 @@ void TOnline::FormCreate() {
     blinkCounter_ = 0;
     blinkShown_ = false;
     setIndicatorColour(Qt::red);
-    stop_ = false;
     ClearReaderPanels();
     clock->sample();
     Timer1->start();
@@ -92,7 +89,7 @@ void TOnline::Button1Click() {
         Button1->setEnabled(false);
         setIndicatorColour(Qt::white);
         list->clear();
-        DrainInput();
+        drainInput(link.Comm);
         if (link.SelectedReader == 0)
             RunOnline(0, true);
         else
@@ -112,16 +109,8 @@ void TOnline::FormClose() {
     });
 }
 
-void TOnline::DrainInput() {
-    const int pending = link.Comm.InQueueCount();
-    for (int i = 0; i < pending; ++i) {
-        char byte;
-        link.Comm.Read(&byte, 1);
-    }
-}
-
 void TOnline::RunOnline(int id, bool all) {
-    online::Poller poller(link, [this] { return stop_; });
+    online::Poller poller(link, [this] { return stopRequested(); });
     recordCounter_ = 0;
     if (!outputDirExists()) {
         setIndicatorColour(Qt::red);
@@ -135,13 +124,13 @@ void TOnline::RunOnline(int id, bool all) {
     const int last = all ? readers : id;
     for (;;) {
         link.processEvents();
-        if (stop_) break;
+        if (stopRequested()) break;
         if (poller.idleTooLong()) {
             link.ShowNotice(utf8(kNoReaders));
             setIndicatorColour(Qt::red);
             break;
         }
-        for (int i = first; i <= last && !stop_; ++i)
+        for (int i = first; i <= last && !stopRequested(); ++i)
             if (const auto record = poller.visit(i)) takeRecord(file, i, *record, readers);
     }
     file.close();

@@ -25,7 +25,6 @@ public:
     void Timer1Timer() override;
     void Button1Click() override;
     void FormClose();
-    void DrainInput();
     void RunOnline(int id, bool all);
 
     // The indicator's text colour: white while a run polls, red (invisible on red) otherwise.

@@ -70,7 +70,7 @@ QString seqDigits(const TPunchRecord& record) {
     return digitsOf(record.Seq);
 }
 
-int decimalValue(const QString& digits) {
+int decimalDigitsValue(const QString& digits) {
     bool ok = !digits.isEmpty();
     for (const QChar c : digits) ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     if (!ok) throw FileError(QStringLiteral("'%1' is not a valid integer value").arg(digits));
@@ -78,5 +78,5 @@ int decimalValue(const QString& digits) {
 }
 
 int RecordSeq(const TPunchRecord& record) {
-    return decimalValue(seqDigits(record));
+    return decimalDigitsValue(seqDigits(record));
 }

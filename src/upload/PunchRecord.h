@@ -43,4 +43,4 @@ int RecordSeq(const TPunchRecord& record);
 // The six sequence digits as text ("000123").
 QString seqDigits(const TPunchRecord& record);
 // The decimal value of a text of digits; anything else raises a conversion error that names it.
-int decimalValue(const QString& digits);
+int decimalDigitsValue(const QString& digits);

@@ -1,5 +1,6 @@
 #include "UploadDialog.h"
 
+#include "CaptionPanel.h"
 #include "Prompts.h"
 #include "ReaderPanel.h"
 #include "UploadWidgets.h"
@@ -60,8 +61,7 @@ void UploadDialog::layOut(const std::function<void(QVBoxLayout* side)>& middle, 
 
 void UploadDialog::Button2Click() {
     Button1->setEnabled(true);
-    stop_ = true;
-    close();
+    stopAndClose();
 }
 
 void UploadDialog::ClearReaderPanels() {

@@ -42,6 +42,5 @@ protected:
     // The error box for a job whose day's file has no folder to go to.
     void reportNoOutputFolder();
 
-    bool stop_ = false;
     int recordCounter_ = 0;
 };

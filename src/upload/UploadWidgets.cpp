@@ -1,5 +1,7 @@
 #include "UploadWidgets.h"
 
+#include "CaptionPanel.h"
+
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,15 +21,6 @@ constexpr int kIdChars = 4, kSeqChars = 7, kEmpChars = 13, kModeChars = 4;
 constexpr int kLineChars = 49;
 constexpr int kVisibleLines = 13;
 } // namespace
-
-QLabel* captionPanel(QWidget* parent, const QString& name, const QString& text, bool sunken) {
-    auto* panel = new QLabel(text, parent);
-    panel->setObjectName(name);
-    panel->setFrameStyle(QFrame::Panel | (sunken ? QFrame::Sunken : QFrame::Raised));
-    panel->setLineWidth(1);
-    panel->setAlignment(Qt::AlignCenter);
-    return panel;
-}
 
 RecordList::RecordList(QWidget* parent) : QWidget(parent) {
     setObjectName("RecordList");

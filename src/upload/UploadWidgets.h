@@ -11,9 +11,6 @@
 class QLabel;
 class QPlainTextEdit;
 
-// A captioned panel: a framed label, sunken or raised.
-QLabel* captionPanel(QWidget* parent, const QString& name, const QString& text, bool sunken = true);
-
 // The record list `Rich`, one line per record in a fixed-pitch font, under the column headers
 // Panel6 ("ID"), Panel1 ("순 번"), Panel2 ("사 원 번 호"), Panel4 ("모드"), Panel3 ("날 짜  /  시 간").
 class RecordList : public QWidget {

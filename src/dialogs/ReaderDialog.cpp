@@ -1,5 +1,6 @@
 #include "ReaderDialog.h"
 
+#include "AdminLayout.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
@@ -38,6 +39,13 @@ void ReaderDialog::fixSize(int width, int height) {
     }
 }
 
+void ReaderDialog::layOutGrid(QWidget* top, QTableWidget* grid, QWidget* side, QPushButton* run,
+                              QPushButton* close) {
+    useAligningFont(grid);
+    layOutAdminDialog(this, top, grid, side, run, close);
+    fixSize(sizeHint().width(), sizeHint().height());
+}
+
 void ReaderDialog::runJob(const std::function<void()>& job) {
     if (running_) return;
     running_ = true;
@@ -59,7 +67,13 @@ void ReaderDialog::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
+void ReaderDialog::stopAndClose() {
+    stopRequested_ = true;
+    close();
+}
+
 void ReaderDialog::reject() {
+    stopRequested_ = true;
     if (running_) {
         closePending_ = true;
         return;

@@ -1,6 +1,6 @@
 // What every reader dialog shares: a fixed, centred, modal window that frees itself on close,
 // run buttons whose jobs cannot overlap and whose errors end in the default error box, a close
-// that waits for the running job, and the loop over the chosen readers.
+// that asks the running job to stop and waits for it, and the loop over the chosen readers.
 #pragma once
 
 #include <QDialog>
@@ -33,7 +33,11 @@ public:
     // stops the walk; an exception does, leaving SelectedReader 0 and capid at "ALL".
     void forEachSelectedReader(const Walk& walk, const std::function<void(int reader)>& job);
 
-    // Closing (종료, the title bar, Esc) while a job runs is put off until the job returns.
+    // Whether the operator has asked the running job to stop (it is asked between two steps).
+    bool stopRequested() const { return stopRequested_; }
+
+    // 종료 and Esc ask the running job to stop. Closing (종료, the title bar, Esc) while a job
+    // runs is put off until the job returns.
     void reject() override;
 
 protected:
@@ -45,8 +49,14 @@ protected:
     QPushButton* makeButton(const QString& name, const QString& caption);
     // Fixes the size and centres the dialog on the screen.
     void fixSize(int width, int height);
+    // The grid dialogs: the grid in the aligning font, laid out with top (may be null), side and
+    // the two buttons as the administration dialogs are, then the size fixed to what that needs.
+    void layOutGrid(QWidget* top, QTableWidget* grid, QWidget* side, QPushButton* run, QPushButton* close);
+    // Asks the running job to stop and closes the dialog (once the job has returned).
+    void stopAndClose();
 
 private:
     bool running_ = false;
     bool closePending_ = false;
+    bool stopRequested_ = false;
 };

@@ -1,7 +1,12 @@
-// The number formats the dialogs share.
+// The text and number formats the dialogs share.
 #pragma once
 
 #include <QString>
+
+// The dialogs keep their Korean texts as UTF-8 string constants.
+inline QString utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // "%0:2.2d": at least two digits, zero-padded ("01", "12", "123").
 inline QString twoDigits(int n) {
