@@ -134,27 +134,33 @@ private slots:
         QVERIFY(station.line.wireBytes().empty());
     }
 
-    // 종료 during a run: the lines sent so far stay, the customer download is closed with "D2",
-    // and the dialog closes once the run has returned.
+    // 종료 or Esc during a run: the lines sent so far stay, the customer download is closed with
+    // "D2", and the dialog closes once the run has returned.
     void stopDuringTheRun_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("stopAt");
+        QTest::addColumn<bool>("escape");
         QTest::addColumn<QStringList>("commands");
-        QTest::newRow("customers after 5 of 20") << "customers"
-                                                 << "CDATA.TXT" << customerFile(20) << "05건"
-                                                 << QStringList{"D0", "D1", "D1", "D1", "D1", "D1", "D2"};
-        QTest::newRow("meals after 2 of 3")
-            << "meals"
-            << "TDATA.TXT" << linesFile({mealLine("01", 1), mealLine("01", 2), mealLine("01", 3)}) << "02건"
-            << QStringList{"E1", "E2", "E2"};
+        const QByteArray meals = linesFile({mealLine("01", 1), mealLine("01", 2), mealLine("01", 3)});
+        for (const bool escape : {false, true}) {
+            const char* const key = escape ? "Esc" : "종료";
+            QTest::addRow("customers after 5 of 20, %s", key)
+                << "customers"
+                << "CDATA.TXT" << customerFile(20) << "05건" << escape
+                << QStringList{"D0", "D1", "D1", "D1", "D1", "D1", "D2"};
+            QTest::addRow("meals after 2 of 3, %s", key)
+                << "meals"
+                << "TDATA.TXT" << meals << "02건" << escape << QStringList{"E1", "E2", "E2"};
+        }
     }
     void stopDuringTheRun() {
         QFETCH(QString, kind);
         QFETCH(QString, file);
         QFETCH(QByteArray, contents);
         QFETCH(QString, stopAt);
+        QFETCH(bool, escape);
         QFETCH(QStringList, commands);
         SimStation station(1);
         station.writeFile("CARD/DATA1/" + file, contents);
@@ -162,7 +168,10 @@ private slots:
         dlg->show();
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
-            if (dlg->findChild<QLabel*>("cap2")->text() == stopAt)
+            if (dlg->findChild<QLabel*>("cap2")->text() != stopAt) return;
+            if (escape)
+                QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            else
                 QTest::mouseClick(dlg->findChild<QPushButton*>("Button2"), Qt::LeftButton);
         });
         watcher.start(0);
