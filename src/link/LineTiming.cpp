@@ -5,6 +5,10 @@
 namespace {
 // Room for a loaded computer's scheduling on top of what the line needs.
 constexpr int kMarginMs = 5;
+// A pause inside an answer is waited out generously: a whole frame is read as soon as its length
+// value says it is in, so this only costs time after a cut or garbled answer, while ending an
+// answer too early on a busy computer costs a repeat.
+constexpr int kQuietMarginMs = 30;
 constexpr int kQuietBytes = 3;
 constexpr int kShortRequestBytes = 13;
 constexpr int kShortAnswerBytes = 11;
@@ -26,7 +30,7 @@ int LineTiming::firstByteMs() const {
 }
 
 int LineTiming::interByteMs() const {
-    return adapterLatencyMs_ + wireMs(kQuietBytes) + kMarginMs;
+    return adapterLatencyMs_ + wireMs(kQuietBytes) + kQuietMarginMs;
 }
 
 int LineTiming::shortExchangeMs() const {
