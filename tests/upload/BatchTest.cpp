@@ -66,9 +66,13 @@ private slots:
         QCOMPARE(dialog->Rich->document()->lastBlock().text(),
                  QStringLiteral(" 03-000202   0000030202   2   2004-03-15 11:21:00"));
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
-        QCOMPARE(station.commands(1), QStringList({"A0", "C4", "C0"}) + repeat(301, "C1"));
-        QCOMPARE(station.commands(2), QStringList({"A0", "C4", "C0", "C1"}));
-        QCOMPARE(station.commands(3), QStringList({"A0", "C4", "C0"}) + repeat(203, "C1"));
+        // One "C1" a record and one for the "C6"; a busy test machine may cost a repeat ("N0").
+        const auto asked = [&station](int id) {
+            return station.commands(id).filter(QRegularExpression("^(?!N0)"));
+        };
+        QCOMPARE(asked(1), QStringList({"A0", "C4", "C0"}) + repeat(301, "C1"));
+        QCOMPARE(asked(2), QStringList({"A0", "C4", "C0", "C1"}));
+        QCOMPARE(asked(3), QStringList({"A0", "C4", "C0"}) + repeat(203, "C1"));
         QCOMPARE(dialog->Cap1->text() + dialog->Cap2->text(), QStringLiteral("000502000502"));
         QCOMPARE(dialog->Gauge1->percent(), 100);
         QCOMPARE(dialog->marks->P[0]->text() + dialog->marks->P[1]->text() + dialog->marks->P[2]->text(),
