@@ -1,4 +1,4 @@
-// The text and number formats the dialogs share.
+// The text and number formats the dialogs and the collector share.
 #pragma once
 
 #include <QString>

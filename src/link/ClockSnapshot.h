@@ -1,4 +1,4 @@
-// The computer's local date and time as the dialogs' clock timers sample it.
+// The computer's local date and time as the dialogs' clock timers and the collector sample it.
 #pragma once
 
 #include <QString>

@@ -1,0 +1,30 @@
+// What qrx-collect is told on its command line.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// A time of day for a daily job, in minutes after midnight.
+struct DailyTime {
+    int minutes = 0;
+    QString text() const; // "HH:MM"
+};
+
+struct CollectOptions {
+    QString workDir;                   // where QRX.CFG, DATA1 and DATA2 are
+    std::optional<DailyTime> batchAt;  // the batch upload of all readers, every day then
+    std::optional<DailyTime> clocksAt; // every reader's clock set from the computer's
+    bool status = false;               // print what the running collector last wrote
+    bool help = false;
+    bool version = false;
+};
+
+// "HH:MM", 00:00 to 23:59.
+std::optional<DailyTime> parseDailyTime(const QString& text);
+
+// Reads the arguments (without the program name); returns an error text, empty when they were
+// good. homeDir is where the default working directory "qrx" lies.
+QString parseCollectOptions(const QStringList& args, const QString& homeDir, CollectOptions& options);
+
+extern const char* const kCollectUsage;
