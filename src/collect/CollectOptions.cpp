@@ -26,6 +26,15 @@ QString DailyTime::text() const {
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+bool DailyTime::passedBetween(const QDateTime& previous, const QDateTime& now) const {
+    const QTime at(minutes / 60, minutes % 60);
+    for (const QDate& day : {previous.date(), now.date()}) {
+        const QDateTime moment(day, at);
+        if (previous < moment && moment <= now) return true;
+    }
+    return false;
+}
+
 std::optional<DailyTime> parseDailyTime(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^([01][0-9]|2[0-3]):([0-5][0-9])$"));
     const QRegularExpressionMatch match = form.match(text);

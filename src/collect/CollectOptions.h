@@ -1,6 +1,7 @@
 // What qrx-collect is told on its command line.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -9,6 +10,8 @@
 struct DailyTime {
     int minutes = 0;
     QString text() const; // "HH:MM"
+    // Whether this time of day came in (previous, now], on either's date.
+    bool passedBetween(const QDateTime& previous, const QDateTime& now) const;
 };
 
 struct CollectOptions {

@@ -5,7 +5,10 @@
 #include <QDateTime>
 
 ClockSnapshot ClockSnapshot::now() {
-    const QDateTime t = QDateTime::currentDateTime();
+    return of(QDateTime::currentDateTime());
+}
+
+ClockSnapshot ClockSnapshot::of(const QDateTime& t) {
     ClockSnapshot s;
     s.year = t.date().year();
     s.month = t.date().month();

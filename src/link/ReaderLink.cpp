@@ -18,6 +18,9 @@ const QString kNoticeCaption = QStringLiteral("에러");
 const QString kPollCaption = QStringLiteral("에러발생");
 const char* const kLineLost =
     "통신선이 끊어졌습니다. 통신포트와 케이블(USB 어댑터)을 확인한 뒤 다시 실행하십시오.";
+const char* const kLineBusy =
+    "통신포트(%1)를 다른 프로그램이 사용하고 있습니다. 자동수집 서비스(qrx-collect)가 "
+    "실행 중이면 먼저 멈춘 뒤 다시 실행하십시오.";
 constexpr quint8 STX = 0x02;
 constexpr quint8 ETX = 0x03;
 constexpr quint8 kOffset = 0x20;
@@ -384,7 +387,21 @@ QString readerErrorQuestion(const bool* failed, int count) {
     return text + QStringLiteral("리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?");
 }
 
-LineLost::LineLost(const std::string& portError) : std::runtime_error(kLineLost + ("\n" + portError)) {}
+LineLost::LineLost(const std::string& portError)
+    : std::runtime_error(kLineLost + ("\n" + portError)), portError_(portError) {}
+
+LineBusy::LineBusy(const std::string& portName, const std::string& portError)
+    : std::runtime_error(QString::fromUtf8(kLineBusy).arg(QString::fromStdString(portName)).toStdString() +
+                         "\n" + portError) {}
+
+void openLine(TCustomComm& comm) {
+    try {
+        comm.Open();
+    } catch (const ECommError& e) {
+        if (!isLineBusy(e)) throw;
+        throw LineBusy(comm.DeviceName(), e.what());
+    }
+}
 
 void ReaderLink::runOnLine(const std::function<void()>& job) {
     if (port_.isOpen && !port_.isOpen()) {

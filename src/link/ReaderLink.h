@@ -178,7 +178,23 @@ private:
 class LineLost : public std::runtime_error {
 public:
     explicit LineLost(const std::string& portError);
+    const std::string& portError() const { return portError_; }
+
+private:
+    std::string portError_;
 };
+
+// The error when another program holds the port — the unattended collector, as a rule: the
+// clerk's text naming the port, the port's own beside it.
+class LineBusy : public std::runtime_error {
+public:
+    LineBusy(const std::string& portName, const std::string& portError);
+};
+
+class TCustomComm;
+// Opens the port; a port that another program holds raises LineBusy, other failures the port's
+// own error.
+void openLine(TCustomComm& comm);
 
 // "현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?" for failed readers 3 and 7.
 QString readerErrorQuestion(const bool* failed, int count);

@@ -49,6 +49,11 @@ bool isLineLost(const ECommError& e) {
     return (raisedBy(kReadError) || raisedBy(kWriteError)) && (e.ErrorCode == EIO || e.ErrorCode == ENODEV);
 }
 
+bool isLineBusy(const ECommError& e) {
+    return std::strncmp(e.what(), kCannotOpen, std::strlen(kCannotOpen)) == 0 &&
+           (e.ErrorCode == EWOULDBLOCK || e.ErrorCode == EBUSY);
+}
+
 int baudRateValue(TBaudrate rate) {
     static constexpr int values[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                      19200, 38400, 56000, 57600, 115200, 128000, 256000};

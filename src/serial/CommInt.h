@@ -98,6 +98,9 @@ public:
 // whatever its code, nor for a transfer on a closed port (EBADF). The port stays open; it has to
 // be closed and opened again once the device is back.
 bool isLineLost(const ECommError& e);
+// Whether an Open failed because another program holds the device (its lock, or the terminal's
+// exclusive flag): the line is in use, not broken.
+bool isLineBusy(const ECommError& e);
 
 class TCustomComm;
 

@@ -241,7 +241,7 @@ void TMainForm::FormActivate() {
 void TMainForm::openPort() {
     Link.timing().follow(Comm);
     Timer1.followLine(Link.timing());
-    Comm.Open();
+    openLine(Comm);
     if (!lineIndicator_.isEmpty()) imsi->setText(std::exchange(lineIndicator_, QString()));
 }
 

@@ -119,9 +119,11 @@ void TOnline::RunOnline(int id, bool all) {
     }
     const ClockSnapshot day = clock->clock;
     RecordSink file(UploadFileName('A', day.year, day.month, day.day), UploadFile::Mode::Append);
+    file.rememberLatestRecords();
     const int readers = link.ReaderCount;
     const int first = all ? 1 : id;
     const int last = all ? readers : id;
+    poller.repeatFirst(first, last);
     for (;;) {
         link.processEvents();
         if (stopRequested()) break;
@@ -130,23 +132,22 @@ void TOnline::RunOnline(int id, bool all) {
             setIndicatorColour(Qt::red);
             break;
         }
-        for (int i = first; i <= last && !stopRequested(); ++i)
-            if (const auto record = poller.visit(i)) takeRecord(file, i, *record, readers);
+        online::visitReaders(poller, file, first, last,
+                             [&](int reader, const TPunchRecord& record, const Verdict& verdict) {
+                                 showRecord(reader, record, verdict, file.sum(readers));
+                             });
     }
     file.close();
 }
 
-// The record reaches the disk before anything else happens: before its sequence number is
-// judged (which raises for digits that are not decimal), before the gap notice, which waits for
-// the operator, and before it is listed, so that every listed record is in the file whatever
-// happens next.
-void TOnline::takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers) {
-    const std::optional<Verdict> taken = file.take(reader, record);
-    if (!taken) return;
+// The record is on the disk already: before its sequence number was judged (which raises for
+// digits that are not decimal), before the gap notice, which waits for the operator, and before
+// it is listed, so that every listed record is in the file whatever happens next.
+void TOnline::showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int sum) {
     marks->show(reader, seqDigits(record));
-    if (taken->expected >= 0)
-        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(taken->expected) + utf8(kGap));
-    Cap1->setText(sixDigits(file.sum(readers)));
+    if (verdict.expected >= 0)
+        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
+    Cap1->setText(sixDigits(sum));
     if (recordCounter_ % kListPage == 0) list->clear();
     ++recordCounter_;
     list->addLine(FormatScreenLine(reader, record));

@@ -9,8 +9,8 @@
 
 class QLabel;
 class TCustomComm;
-class RecordSink;
 struct TPunchRecord;
+struct Verdict;
 
 class TOnline : public UploadDialog {
     Q_OBJECT
@@ -34,7 +34,7 @@ public:
 
 private:
     void setIndicatorColour(const QColor& colour);
-    void takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers);
+    void showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int sum);
 
     TCustomComm& comm_;
     int blinkCounter_ = 0;

@@ -1,5 +1,7 @@
 #include "OnlineExchange.h"
 
+#include <algorithm>
+
 namespace online {
 Poller::Poller(ReaderLink& link, std::function<bool()> stopRequested)
     : link_(link), stopRequested_(std::move(stopRequested)) {}
@@ -16,12 +18,14 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
     int retries = 0;
     bool nakMode = false;
     int settleMs = kFirstSettleMs;
+    answered_ = false;
     link_.SendFrame(askRepeat ? "N0" : "C5", reader);
     for (;;) {
         if (stopRequested_()) return std::nullopt;
         link_.processEvents();
         link_.AwaitInput(settleMs);
         const Reply reply = link_.ReadReply(kRecordAnswerL, "C5", reader);
+        answered_ = answered_ || reply.status != '0';
         switch (reply.status) {
         case '1':
             idle_ = 0;
@@ -67,6 +71,26 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
         }
         ++retries;
         link_.SendFrame("N0", reader);
+    }
+}
+
+void Poller::repeatFirst(int first, int last) {
+    for (int reader = std::max(first, 1); reader <= last && reader < int(repeatVisits_.size()); ++reader)
+        repeatVisits_[std::size_t(reader)] = kRepeatVisits;
+}
+
+bool Poller::repeatsPending() const {
+    return std::any_of(repeatVisits_.begin(), repeatVisits_.end(), [](int visits) { return visits > 0; });
+}
+
+void visitReaders(Poller& poller, RecordSink& sink, int first, int last, const TakenRecord& taken,
+                  const Visited& visited) {
+    for (int reader = first; reader <= last && !poller.stopRequested(); ++reader) {
+        const std::optional<TPunchRecord> record = poller.visit(reader);
+        if (record)
+            if (const std::optional<Verdict> verdict = sink.take(reader, *record))
+                taken(reader, *record, *verdict);
+        if (visited) visited(reader, poller.answered());
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "PunchRecord.h"
 #include "ReaderLink.h"
+#include "RecordSink.h"
 
 #include <array>
 #include <functional>
@@ -36,14 +37,36 @@ public:
     // Returns the record a good answer carried; nothing for "C7", silence, "N0", any other
     // answer code or a stop.
     std::optional<TPunchRecord> visit(int reader);
+    // The next visits of readers first..last begin with "N0", as after a lost answer: a run that
+    // begins, or goes on after the line was lost, does not know whether a reader handed out a
+    // record that never reached the file (the host went down in between), and its first "C5"
+    // would confirm it.
+    void repeatFirst(int first, int last);
+    // Whether some reader's next visit still begins with "N0".
+    bool repeatsPending() const;
     int idle() const { return idle_; }
+    bool stopRequested() const { return stopRequested_(); }
+    // Whether the reader of the last visit answered at all (any frame, good or bad).
+    bool answered() const { return answered_; }
     bool idleTooLong() const { return idle_ > kIdleLimit; }
 
 private:
     ReaderLink& link_;
     std::function<bool()> stopRequested_;
     int idle_ = 0;
+    bool answered_ = false;
     std::array<int, 13> repeatVisits_{}; // index = reader id: visits still to begin with "N0"
 };
+
+// What a collecting loop does with a record once it is on the disk.
+using TakenRecord = std::function<void(int reader, const TPunchRecord& record, const Verdict& verdict)>;
+// After each visit: whether the reader answered at all.
+using Visited = std::function<void(int reader, bool answered)>;
+
+// One cycle of on-line collection, as the on-line upload and the collector run it: visits readers
+// first..last in order (until a stop) and puts every record a reader hands out into the sink —
+// on the disk, a repeat dropped — before it goes to taken and before the next visit.
+void visitReaders(Poller& poller, RecordSink& sink, int first, int last, const TakenRecord& taken,
+                  const Visited& visited = {});
 
 } // namespace online

@@ -9,7 +9,9 @@
 #include "UploadFiles.h"
 
 #include <array>
+#include <memory>
 #include <optional>
+#include <vector>
 
 // What a record taken means for the job.
 struct Verdict {
@@ -29,13 +31,15 @@ public:
     Verdict take(int reader, const TPunchRecord& record);
     // Sum of the last sequence numbers of readers 1..count.
     int sum(int count) const;
-    // Takes seq as the sequence bytes of the reader's last record without taking a record: a
-    // repeat of it is recognised, while the job's judgement and sum begin afresh.
+    // Takes seq as the sequence bytes of a record the reader handed over before this job, without
+    // taking a record: until the job takes one from the reader, a repeat of it is recognised,
+    // while the job's judgement and sum begin afresh.
     void remember(int reader, const std::array<std::uint8_t, 3>& seq);
 
 private:
     struct Last {
         std::optional<std::array<std::uint8_t, 3>> bytes;
+        std::vector<std::array<std::uint8_t, 3>> earlier; // remembered from before the job
         int seq = 0;
         bool taken = false; // a record was taken in this job
     };
@@ -45,7 +49,12 @@ private:
 class RecordSink {
 public:
     // Opens the job's file (see UploadFile); raises FileError.
-    RecordSink(const QString& windowsPath, UploadFile::Mode mode) : file_(windowsPath, mode) {}
+    RecordSink(const QString& windowsPath, UploadFile::Mode mode)
+        : file_(std::make_unique<UploadFile>(windowsPath, mode)) {}
+    // Closes the file and goes on in another (a new day's), remembering what was taken: a repeat
+    // of a reader's last record is still written once. Raises FileError.
+    void moveTo(const QString& windowsPath, UploadFile::Mode mode);
+    const QString& path() const { return file_->path(); }
 
     // Nothing for a repeat of the reader's last record (not written again). Otherwise writes the
     // record's file line, forces it to the disk, and then judges it. Raises FileError (the file
@@ -57,10 +66,14 @@ public:
     // was never told had arrived once more; that repeat is then not written twice. A file that
     // cannot be read remembers nothing.
     void rememberLastRecords(const QString& path);
+    // Remembers each reader's last records in the newest on-line and batch files: a record that
+    // a reader handed out before the program (or the line) went down, and hands out again when
+    // asked to repeat, is written only when they do not hold it.
+    void rememberLatestRecords();
     int sum(int readers) const { return tracker_.sum(readers); }
-    void close() { file_.close(); }
+    void close() { file_->close(); }
 
 private:
-    UploadFile file_;
+    std::unique_ptr<UploadFile> file_;
     SequenceTracker tracker_;
 };

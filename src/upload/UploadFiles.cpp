@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -39,6 +40,16 @@ bool outputDirExists() {
 QString UploadFileName(char prefix, int year, int month, int day) {
     return kOutputDir + QStringLiteral("\\") + QChar(prefix) + QString::number(year).left(4) +
            QStringLiteral("%1%2.TXT").arg(month, 2, 10, QLatin1Char('0')).arg(day, 2, 10, QLatin1Char('0'));
+}
+
+QStringList newestUploadFiles(char prefix, int count) {
+    const QDir dir(hostPath(kOutputDir));
+    QStringList names =
+        dir.entryList({QChar(prefix) + QStringLiteral("????????*.TXT")}, QDir::Files, QDir::Name);
+    std::reverse(names.begin(), names.end());
+    QStringList paths;
+    for (const QString& name : names.mid(0, count)) paths << dir.filePath(name);
+    return paths;
 }
 
 QString RotateBatchFile(const QString& baseName) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // ".\DATA2", the folder both uploads write into; the program never creates it.
 extern const QString kOutputDir;
@@ -11,6 +12,10 @@ bool outputDirExists();
 
 // ".\DATA2\B20040315.TXT" for prefix 'B' on 15 March 2004; 'A' names the on-line file.
 QString UploadFileName(char prefix, int year, int month, int day);
+
+// The host paths of the newest `count` files of a kind in the output folder ('A' on-line, 'B'
+// batch with its numbered copies), newest first: a name sorts after every older one.
+QStringList newestUploadFiles(char prefix, int count);
 
 // Moves an earlier batch file of the day (base name + ".TXT", base name as Windows path without
 // the extension) out of the way: to "-0" when no numbered copy exists, else one above the

@@ -1,0 +1,58 @@
+#include "CollectState.h"
+
+#include "Formats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+const char* const CollectState::kFileName = "qrx-collect.state";
+
+namespace {
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+QString when(const QDateTime& t) {
+    return t.toString(kTimeFormat);
+}
+
+bool processRuns(qint64 pid) {
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+} // namespace
+
+CollectState::CollectState(const QString& workDir, int readers)
+    : path_(QDir(workDir).filePath(QString::fromLatin1(kFileName))), count_(readers) {}
+
+QString CollectState::write(const QDateTime& now) const {
+    QString text = QStringLiteral("pid %1, noted %2\n").arg(::getpid()).arg(when(now));
+    text += QStringLiteral("port %1\n").arg(port_);
+    for (int id = 1; id <= count_; ++id) {
+        const ReaderNote& r = readers_[std::size_t(id)];
+        QString heard = r.silentSince.isValid() ? QStringLiteral("silent since ") + when(r.silentSince)
+                        : r.heard.isValid()     ? QStringLiteral("last heard ") + when(r.heard)
+                                                : QStringLiteral("not heard yet");
+        text += QStringLiteral("reader %1: %2, %3 records today, last sequence %4\n")
+                    .arg(twoDigits(id), heard)
+                    .arg(r.recordsToday)
+                    .arg(r.lastSeq < 0 ? QStringLiteral("none") : sixDigits(r.lastSeq));
+    }
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        return file.errorString();
+    return {};
+}
+
+QString statusReport(const QString& workDir, bool& found) {
+    QFile file(QDir(workDir).filePath(QString::fromLatin1(CollectState::kFileName)));
+    found = file.open(QIODevice::ReadOnly);
+    if (!found) return QStringLiteral("no collector has run in %1 (%2)").arg(workDir, file.errorString());
+    const QString text = QString::fromUtf8(file.readAll());
+    const qint64 pid = text.section(QLatin1Char(','), 0, 0).section(QLatin1Char(' '), 1).toLongLong();
+    const QString running =
+        processRuns(pid) ? QStringLiteral("running (pid %1)").arg(pid) : QStringLiteral("not running");
+    return QStringLiteral("qrx-collect in %1: %2\n").arg(workDir, running) + text;
+}
