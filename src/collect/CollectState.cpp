@@ -27,8 +27,9 @@ bool processRuns(qint64 pid) {
 CollectState::CollectState(const QString& workDir, int readers)
     : path_(QDir(workDir).filePath(QString::fromLatin1(kFileName))), count_(readers) {}
 
-QString CollectState::write(const QDateTime& now) const {
-    QString text = QStringLiteral("pid %1, noted %2\n").arg(::getpid()).arg(when(now));
+QString CollectState::write(const QDateTime& now, bool running) const {
+    QString text = running ? QStringLiteral("pid %1, noted %2\n").arg(::getpid()).arg(when(now))
+                           : QStringLiteral("stopped, noted %1\n").arg(when(now));
     text += QStringLiteral("port %1\n").arg(port_);
     for (int id = 1; id <= count_; ++id) {
         const ReaderNote& r = readers_[std::size_t(id)];
@@ -51,7 +52,10 @@ QString statusReport(const QString& workDir, bool& found) {
     found = file.open(QIODevice::ReadOnly);
     if (!found) return QStringLiteral("no collector has run in %1 (%2)").arg(workDir, file.errorString());
     const QString text = QString::fromUtf8(file.readAll());
-    const qint64 pid = text.section(QLatin1Char(','), 0, 0).section(QLatin1Char(' '), 1).toLongLong();
+    // "pid 1234, ..." while it runs; a collector that died without a word left its pid behind.
+    const qint64 pid = text.startsWith(QLatin1String("pid "))
+                           ? text.section(QLatin1Char(','), 0, 0).section(QLatin1Char(' '), 1).toLongLong()
+                           : 0;
     const QString running =
         processRuns(pid) ? QStringLiteral("running (pid %1)").arg(pid) : QStringLiteral("not running");
     return QStringLiteral("qrx-collect in %1: %2\n").arg(workDir, running) + text;

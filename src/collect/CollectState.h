@@ -25,7 +25,8 @@ public:
     ReaderNote& reader(int id) { return readers_[std::size_t(id)]; }
     int readers() const { return count_; }
     // Writes the file (errors are returned as the system's description, empty on success).
-    QString write(const QDateTime& now) const;
+    // The collector's last write says that it stopped.
+    QString write(const QDateTime& now, bool running = true) const;
 
 private:
     QString path_;

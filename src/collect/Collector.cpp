@@ -77,9 +77,8 @@ int Collector::run() {
         closing = QStringLiteral(" (closing the file: ") + QString::fromUtf8(e.what()) + ')';
     }
     comm_.Close();
-    state_.setPort(QString::fromStdString(settings_.deviceName) +
-                   QStringLiteral(" closed: the collector stopped"));
-    noteState(true);
+    state_.setPort(QString::fromStdString(settings_.deviceName) + QStringLiteral(" closed"));
+    state_.write(env_.now(), false);
     log(QStringLiteral("stopped") + closing);
     return 0;
 }
@@ -133,18 +132,11 @@ void Collector::cycle() {
     if (lastStep_.isValid()) runScheduledJobs(lastStep_, now);
     lastStep_ = now;
     turnOfTheHour(now);
-    RecordSink& file = sink();
-    const int readers = settings_.readerCount;
     if (repeatOnOpen_) {
-        poller_.repeatFirst(1, readers);
+        poller_.repeatFirst(1, settings_.readerCount);
         repeatOnOpen_ = false;
     }
-    online::visitReaders(
-        poller_, file, 1, readers,
-        [this](int reader, const TPunchRecord& record, const Verdict& verdict) {
-            takeRecord(reader, record, verdict);
-        },
-        [this](int reader, bool answered) { visited(reader, answered); });
+    visitAll();
     if (poller_.idleTooLong()) {
         if (!noReaders_) log(QStringLiteral("no reader answers; polling on once a second"));
         noReaders_ = true;
@@ -232,12 +224,18 @@ void Collector::runScheduledJobs(const QDateTime& previous, const QDateTime& now
 
 void Collector::settleRepeats() {
     for (int i = 0; i < online::kRepeatVisits && poller_.repeatsPending() && !env_.stopRequested(); ++i)
+        visitAll();
+}
+
+// Reader by reader, so that a record taken after midnight goes into the new day's file.
+void Collector::visitAll() {
+    for (int reader = 1; reader <= settings_.readerCount && !env_.stopRequested(); ++reader)
         online::visitReaders(
-            poller_, sink(), 1, settings_.readerCount,
-            [this](int reader, const TPunchRecord& record, const Verdict& verdict) {
-                takeRecord(reader, record, verdict);
+            poller_, sink(), reader, reader,
+            [this](int id, const TPunchRecord& record, const Verdict& verdict) {
+                takeRecord(id, record, verdict);
             },
-            [this](int reader, bool answered) { visited(reader, answered); });
+            [this](int id, bool answered) { visited(id, answered); });
 }
 
 void Collector::setClocks() {

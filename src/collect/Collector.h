@@ -53,6 +53,7 @@ private:
     bool openPort();
     void waitToRetry();
     void cycle();
+    void visitAll();
     void takeRecord(int reader, const TPunchRecord& record, const Verdict& verdict);
     void visited(int reader, bool answered);
     RecordSink& sink();

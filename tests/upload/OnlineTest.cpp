@@ -1,6 +1,7 @@
 // The on-line upload dialog end to end against simulated readers, and the kill test: a run
 // killed outright loses no record that it had listed.
 #include "FOnline.h"
+#include "OnlineExchange.h"
 #include "ReaderPanel.h"
 #include "Screenshots.h"
 #include "SimStation.h"
@@ -72,7 +73,10 @@ private slots:
         QCOMPARE(fileLines(station), QStringList({"earlier", fileLine(1, punched[0]), fileLine(2, punched[3]),
                                                   fileLine(3, punched[1]), fileLine(1, punched[2])}));
         QVERIFY(station.boxes.boxes.isEmpty());
-        QCOMPARE(station.commands(1).size(), polls(station));
+        // A fresh reader has no last answer to repeat: three silent "N0" visits open the run.
+        const QStringList commands = station.commands(1);
+        QCOMPARE(commands.mid(0, online::kRepeatVisits), QStringList(online::kRepeatVisits, QStringLiteral("N0")));
+        QCOMPARE(commands.size() - online::kRepeatVisits, polls(station));
         QVERIFY(station.Comm.isOpen());
     }
 
@@ -103,15 +107,16 @@ private slots:
             expected.last().startsWith(skip ? QStringLiteral("01-000007 ") : QStringLiteral("01-000006 ")));
     }
 
-    // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A
-    // reader that fell silent is asked to repeat its last answer on the next three visits.
+    // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A run
+    // begins by asking every reader to repeat its last answer on three visits, and a reader that
+    // fell silent is asked so on the next three visits.
     void twelveSilentReadersEndTheRun() {
         SimStation station(12);
         for (int id = 1; id <= 12; ++id)
             station.line.withReader(id, [](sim::Reader& r) { r.addFault(sim::Fault::silent()); });
         QPointer<TOnline> dialog = runUntil(station, 0, {});
         QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("현재 연결된 리더가 없습니다")});
-        const QStringList visits = QStringLiteral("C5 N0 N0 N0 C5 N0 N0 N0 C5").split(QLatin1Char(' '));
+        const QStringList visits = QStringLiteral("N0 N0 N0 C5 N0 N0 N0 C5 N0").split(QLatin1Char(' '));
         for (int id = 1; id <= 12; ++id) QCOMPARE(station.commands(id), visits);
         QCOMPARE(dialog->indicatorColour(), QColor(Qt::red));
         QVERIFY(!dialog->Button1->isEnabled());
