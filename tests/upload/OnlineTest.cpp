@@ -75,7 +75,8 @@ private slots:
         QVERIFY(station.boxes.boxes.isEmpty());
         // A fresh reader has no last answer to repeat: three silent "N0" visits open the run.
         const QStringList commands = station.commands(1);
-        QCOMPARE(commands.mid(0, online::kRepeatVisits), QStringList(online::kRepeatVisits, QStringLiteral("N0")));
+        QCOMPARE(commands.mid(0, online::kRepeatVisits),
+                 QStringList(online::kRepeatVisits, QStringLiteral("N0")));
         QCOMPARE(commands.size() - online::kRepeatVisits, polls(station));
         QVERIFY(station.Comm.isOpen());
     }
@@ -105,6 +106,24 @@ private slots:
         QCOMPARE(fileLines(station), expected);
         QVERIFY(
             expected.last().startsWith(skip ? QStringLiteral("01-000007 ") : QStringLiteral("01-000006 ")));
+    }
+
+    // A record the reader handed out just before an earlier run ended without writing it (the
+    // program was killed) is asked for again before anything else: written once, not confirmed
+    // unseen by the first "C5".
+    void runBeginsWithTheRecordInFlight() {
+        SimStation station(1);
+        const sim::RecordBytes inFlight =
+            station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(41); });
+        const sim::RecordBytes next =
+            station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(42); });
+        std::string note;
+        station.line.withReader(1, [&](sim::Reader& r) {
+            return r.take(sim::Frame{1, "C5", {}}, false, note);
+        });
+        runUntil(station, 1, [&] { return fileLines(station).size() >= 2; });
+        QCOMPARE(station.commands(1).first(), QStringLiteral("N0"));
+        QCOMPARE(fileLines(station), QStringList({fileLine(1, inFlight), fileLine(1, next)}));
     }
 
     // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A run
