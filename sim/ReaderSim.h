@@ -44,4 +44,6 @@
 #include "SimLine.h"
 #include "SimLineFaults.h"
 #include "SimPunch.h"
+#include "SimPunchLog.h"
 #include "SimReader.h"
+#include "SimState.h"
