@@ -14,19 +14,25 @@ const char kDigits[] = "0123456789ABCDEF";
 // The longest data an answer frame can carry: its length value (data + 3) is one byte.
 constexpr std::size_t kMaxAnswerData = 252;
 
-void putHex(std::string& out, const std::uint8_t* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        out += kDigits[bytes[i] >> 4];
-        out += kDigits[bytes[i] & 0x0F];
+template <class Container> std::string hex(const Container& bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
     }
+    return out;
 }
 
-template <class Container> void putList(std::string& out, const Container& items) {
-    if (items.empty()) out += " -";
+// "-" for none.
+template <class Container> std::string list(const Container& items) {
+    if (items.empty()) return "-";
+    std::string out;
     for (const auto& item : items) {
-        out += ' ';
-        putHex(out, item.data(), item.size());
+        if (!out.empty()) out += ' ';
+        out += hex(item);
     }
+    return out;
 }
 
 void putField(std::string& out, const char* key, const std::string& value) {
@@ -36,41 +42,29 @@ void putField(std::string& out, const char* key, const std::string& value) {
     out += '\n';
 }
 
+std::string lastAnswer(const std::optional<ReaderMemory::Answer>& last) {
+    if (!last) return "-";
+    return last->request + ' ' + last->frame.code + ' ' +
+           (last->frame.data.empty() ? "-" : hex(last->frame.data));
+}
+
 void formatReader(std::string& out, int id, const ReaderMemory& m) {
-    putField(out, "reader", std::to_string(id));
-    out += "clock ";
-    putHex(out, m.clock.data(), m.clock.size());
-    out += "\nmodes ";
-    putHex(out, m.modeTable.data(), m.modeTable.size());
-    out += '\n';
-    putField(out, "capacity", std::to_string(m.capacity));
-    out += "customers";
     std::vector<Customer> customers;
     for (const auto& c : m.customers) customers.push_back(c.second);
-    putList(out, customers);
-    out += '\n';
+    putField(out, "reader", std::to_string(id));
+    putField(out, "clock", hex(m.clock));
+    putField(out, "modes", hex(m.modeTable));
+    putField(out, "capacity", std::to_string(m.capacity));
+    putField(out, "customers", list(customers));
     putField(out, "next-seq", std::to_string(m.nextSeq));
-    out += "records";
-    putList(out, m.records);
-    out += '\n';
+    putField(out, "records", list(m.records));
     putField(out, "uploaded", std::to_string(m.uploaded));
     putField(out, "cursor", std::to_string(m.cursor));
     putField(out, "offered", m.offered ? "1" : "0");
-    out += "online";
-    putList(out, m.online);
-    out += '\n';
+    putField(out, "online", list(m.online));
     putField(out, "online-offered", m.onlineOffered ? "1" : "0");
-    out += "last-online";
-    putList(out, m.lastOnline ? std::vector<RecordBytes>{*m.lastOnline} : std::vector<RecordBytes>{});
-    out += "\nlast ";
-    if (m.last) {
-        out += m.last->request + ' ' + m.last->frame.code + ' ';
-        if (m.last->frame.data.empty()) out += '-';
-        putHex(out, m.last->frame.data.data(), m.last->frame.data.size());
-    } else {
-        out += '-';
-    }
-    out += '\n';
+    putField(out, "last-online", m.lastOnline ? hex(*m.lastOnline) : "-");
+    putField(out, "last", lastAnswer(m.last));
 }
 
 // Reads the text a line at a time, each line a key and its values; every complaint names the
@@ -119,7 +113,7 @@ public:
         return word == "1";
     }
 
-    Bytes hex(const std::string& word) const {
+    Bytes hexBytes(const std::string& word) const {
         if (word.size() % 2) fail("odd number of hex digits");
         Bytes out;
         for (std::size_t i = 0; i < word.size(); i += 2)
@@ -128,7 +122,7 @@ public:
     }
 
     template <std::size_t N> std::array<std::uint8_t, N> bytes(const std::string& word) const {
-        const Bytes b = hex(word);
+        const Bytes b = hexBytes(word);
         if (b.size() != N) fail("\"" + word + "\" is not " + std::to_string(N) + " bytes");
         std::array<std::uint8_t, N> out{};
         std::copy(b.begin(), b.end(), out.begin());
@@ -137,7 +131,7 @@ public:
 
     // A list of N-byte items: "-" or the items.
     template <std::size_t N>
-    std::vector<std::array<std::uint8_t, N>> list(const std::vector<std::string>& words) const {
+    std::vector<std::array<std::uint8_t, N>> items(const std::vector<std::string>& words) const {
         std::vector<std::array<std::uint8_t, N>> out;
         if (words.size() == 1 && words[0] == "-") return out;
         for (const std::string& w : words) out.push_back(bytes<N>(w));
@@ -182,30 +176,30 @@ ReaderMemory parseReader(Parser& p, int id) {
     ReaderMemory m;
     m.clock = p.bytes<8>(p.field("clock")[0]);
     m.modeTable = p.bytes<48>(p.field("modes")[0]);
-    m.capacity = std::size_t(p.number(p.field("capacity")[0], 999999));
-    for (const Customer& c : p.list<9>(p.field("customers", 1, SIZE_MAX))) {
+    m.capacity = std::size_t(p.number(p.field("capacity")[0], UINT32_MAX));
+    for (const Customer& c : p.items<9>(p.field("customers", 1, SIZE_MAX))) {
         EmpNo emp{};
         std::copy_n(c.begin(), emp.size(), emp.begin());
         m.customers[emp] = c;
     }
     m.nextSeq = std::uint32_t(p.number(p.field("next-seq")[0], UINT32_MAX));
-    m.records = p.list<16>(p.field("records", 1, SIZE_MAX));
+    m.records = p.items<16>(p.field("records", 1, SIZE_MAX));
     m.uploaded = std::size_t(p.number(p.field("uploaded")[0], m.records.size()));
     m.cursor = std::size_t(p.number(p.field("cursor")[0], m.records.size()));
     if (m.cursor < m.uploaded) p.fail("the cursor stands before the last record uploaded");
     m.offered = p.flag(p.field("offered")[0]);
     if (m.offered && m.cursor == m.records.size()) p.fail("no record at the cursor to be offered");
-    const auto online = p.list<16>(p.field("online", 1, SIZE_MAX));
+    const auto online = p.items<16>(p.field("online", 1, SIZE_MAX));
     m.online.assign(online.begin(), online.end());
     m.onlineOffered = p.flag(p.field("online-offered")[0]);
     if (m.onlineOffered && m.online.empty()) p.fail("no on-line record to be offered");
-    const auto lastOnline = p.list<16>(p.field("last-online"));
+    const auto lastOnline = p.items<16>(p.field("last-online"));
     if (!lastOnline.empty()) m.lastOnline = lastOnline[0];
     const std::vector<std::string> last = p.field("last", 1, 3);
     if (last.size() == 3) {
         for (const std::string& code : {last[0], last[1]})
             if (code.size() != 2) p.fail("\"" + code + "\" is not a two-character command");
-        Bytes data = last[2] == "-" ? Bytes{} : p.hex(last[2]);
+        Bytes data = last[2] == "-" ? Bytes{} : p.hexBytes(last[2]);
         if (data.size() > kMaxAnswerData) p.fail("the last answer is too long");
         m.last = ReaderMemory::Answer{last[0], Frame{id, last[1], std::move(data)}};
     } else if (last[0] != "-") {

@@ -181,24 +181,24 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     std::mutex out;
+    // The reader the next timed punch goes to; like the readers, only touched under the line's
+    // lock. It and `keep`, which the line calls, outlive the line.
+    int nextPuncher = restored ? restored->nextPuncher : 1;
+    auto keep = [&](const std::vector<sim::Reader>& readers) {
+        if (options.state.empty()) return;
+        try {
+            sim::saveState(options.state, sim::captureState(readers, options.readers, nextPuncher));
+        } catch (const std::exception& e) {
+            std::lock_guard<std::mutex> lock(out);
+            std::cerr << "qrx-reader-sim: readers' memory not kept: " << e.what() << std::endl;
+        }
+    };
     try {
         sim::SimLine line(options.readers);
         line.setPacing(options.pacing);
         line.setTurnaroundMs(options.turnaroundMs);
         line.setAdapterLatencyMs(options.adapterMs);
         line.setLineFaults(options.faults);
-        // The reader the next timed punch goes to; like the readers, only touched under the
-        // line's lock.
-        int nextPuncher = restored ? restored->nextPuncher : 1;
-        auto keep = [&](const std::vector<sim::Reader>& readers) {
-            if (options.state.empty()) return;
-            try {
-                sim::saveState(options.state, sim::captureState(readers, options.readers, nextPuncher));
-            } catch (const std::exception& e) {
-                std::lock_guard<std::mutex> lock(out);
-                std::cerr << "qrx-reader-sim: readers' memory not kept: " << e.what() << std::endl;
-            }
-        };
         line.withReaders([&](std::vector<sim::Reader>& readers) {
             if (restored)
                 sim::restoreState(readers, *restored);
@@ -207,7 +207,10 @@ int main(int argc, char** argv) {
                     readers[std::size_t(id - 1)].setClockNow();
                     readers[std::size_t(id - 1)].addRecords(options.records);
                 }
-            keep(readers);
+            // A file that cannot be written at the start ends the sim; later a failed write is
+            // reported and the next change tries again.
+            if (!options.state.empty())
+                sim::saveState(options.state, sim::captureState(readers, options.readers, nextPuncher));
         });
         line.setKeeper(keep);
         line.setObserver([&out](const sim::LineEvent& e) {

@@ -251,8 +251,8 @@ private slots:
                  QString("%1 %2").arg(nextReader, 2, 10, QChar('0')).arg(lastSeq + 1, 6, 10, QChar('0')));
     }
 
-    // A state file that is not whole, or not for this many readers, ends the command before it
-    // makes its link.
+    // A state file that is not whole, not for this many readers or that cannot be written ends
+    // the command before it makes its link.
     void commandRefusesState_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("args");
@@ -262,6 +262,9 @@ private slots:
                                    << "readers.state: line ";
         QTest::newRow("other readers")
             << whole << QStringList{"--readers", "3"} << "readers.state holds 2 readers, not 3 (--readers)";
+        QTest::newRow("cannot be written")
+            << whole << QStringList{"--readers", "2", "--state", "missing/readers.state"}
+            << "missing/readers.state.tmp: No such file or directory";
     }
 
     void commandRefusesState() {

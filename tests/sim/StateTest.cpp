@@ -177,45 +177,23 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("by");
         QTest::addColumn<QString>("error");
-        QTest::newRow("other version") << "^qrx-reader-sim state 1$"
-                                       << "qrx-reader-sim state 2"
-                                       << "line 1: not a qrx-reader-sim state file";
-        QTest::newRow("puncher 0") << "^next-puncher 2$"
-                                   << "next-puncher 0"
-                                   << "line 3: next-puncher names";
-        QTest::newRow("puncher beyond the readers") << "^next-puncher 2$"
-                                                    << "next-puncher 3"
-                                                    << "line 3: \"3\" is not a number from 0 to 2";
-        QTest::newRow("not hex") << "^clock 2007"
-                                 << "clock 2O07"
-                                 << "line 5: 'O' is not a hex digit";
-        QTest::newRow("record too short") << "^records 000001"
-                                          << "records 0001"
-                                          << "line 10: \"0001";
-        QTest::newRow("uploaded beyond the cursor") << "^uploaded 1$"
-                                                    << "uploaded 2"
-                                                    << "line 12: the cursor stands before";
-        QTest::newRow("cursor beyond the records") << "^cursor 1$"
-                                                   << "cursor 4"
-                                                   << "line 12: \"4\" is not a number from 0 to 3";
-        QTest::newRow("no record to offer") << "^uploaded 1\ncursor 1$"
-                                            << "uploaded 3\ncursor 3"
-                                            << "line 13: no record at the cursor";
-        QTest::newRow("field missing") << "^offered 1\n"
-                                       << ""
-                                       << "line 13: \"offered\" expected";
-        QTest::newRow("no on-line punch to offer") << "^online \\S+$"
-                                                   << "online -"
-                                                   << "line 15: no on-line record to be offered";
-        QTest::newRow("readers out of order") << "^reader 2$"
-                                              << "reader 3"
-                                              << "line 18: reader 2 expected";
-        QTest::newRow("last answer without its code") << "^last D0 D0 -$"
-                                                      << "last D0 -"
-                                                      << "line 31: \"last\" takes";
-        QTest::newRow("text after the end") << "^end$"
-                                            << "end\nreader 3"
-                                            << "line 33: text after \"end\"";
+        auto row = [](const char* name, const char* line, const char* by, const char* error) {
+            QTest::newRow(name) << QString(line) << QString(by) << QString(error);
+        };
+        row("other version", "^qrx-reader-sim state 1$", "qrx-reader-sim state 2",
+            "line 1: not a qrx-reader-sim state file");
+        row("puncher beyond the readers", "^next-puncher 2$", "next-puncher 3",
+            "line 3: \"3\" is not a number from 0 to 2");
+        row("not hex", "^clock 2007", "clock 2O07", "line 5: 'O' is not a hex digit");
+        row("record too short", "^records 000001", "records 0001", "line 10: \"0001");
+        row("cursor beyond the records", "^cursor 1$", "cursor 4",
+            "line 12: \"4\" is not a number from 0 to 3");
+        row("no record to offer", "^uploaded 1\ncursor 1$", "uploaded 3\ncursor 3",
+            "line 13: no record at the cursor");
+        row("no on-line punch to offer", "^online \\S+$", "online -",
+            "line 15: no on-line record to be offered");
+        row("readers out of order", "^reader 2$", "reader 3", "line 18: reader 2 expected");
+        row("text after the end", "^end$", "end\nreader 3", "line 33: text after \"end\"");
     }
 
     // The complaint names the file and the line at fault.
