@@ -16,6 +16,9 @@
 //     line.frames(1);                       // what it received, decoded and raw, and answered
 //     line.wireBytes();                     // every byte the host wrote
 //     line.clearLogs();
+//     line.setKeeper([](const std::vector<sim::Reader>& readers) {  // after every request taken
+//         sim::saveState("readers.state", sim::captureState(readers, 4, 1));
+//     });
 //
 // What each reader answers:
 //   A0  "A0" + status byte ('C')                 B0  "B0" + 8-byte clock block
@@ -44,4 +47,6 @@
 #include "SimLine.h"
 #include "SimLineFaults.h"
 #include "SimPunch.h"
+#include "SimPunchLog.h"
 #include "SimReader.h"
+#include "SimState.h"

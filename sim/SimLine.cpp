@@ -221,6 +221,11 @@ void SimLine::setObserver(std::function<void(const LineEvent&)> observer) {
     observer_ = std::move(observer);
 }
 
+void SimLine::setKeeper(std::function<void(const std::vector<Reader>&)> keeper) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    keeper_ = std::move(keeper);
+}
+
 void SimLine::serve() {
     std::vector<LineEvent> fresh;
     for (;;) {
@@ -260,7 +265,10 @@ void SimLine::serve() {
 
 void SimLine::step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh) {
     if (readable) readInput(now);
-    while (auto arrived = inbound_.next(now)) dispatch(std::move(arrived->piece), arrived->at, fresh);
+    bool taken = false;
+    while (auto arrived = inbound_.next(now))
+        taken |= dispatch(std::move(arrived->piece), arrived->at, fresh);
+    if (taken && keeper_) keeper_(readers_);
     passToHost(now);
 }
 
@@ -286,7 +294,8 @@ void SimLine::readInput(Clock::time_point now) {
     inbound_.write(buffer, std::size_t(n), now, byteTime());
 }
 
-void SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh) {
+bool SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh) {
+    bool taken = false;
     LineEvent event;
     event.kind = eventKind(piece.kind);
     event.raw = std::move(piece.raw);
@@ -316,17 +325,20 @@ void SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>
                 if (!r.present()) continue;
                 LineEvent copy = event;
                 r.take(frame, true, copy.note);
+                taken = true;
                 r.logEvent(copy);
             }
         } else if (present(frame.id)) {
             // A request the line loses is logged all the same: the log shows what the host
             // addressed to the reader.
-            if (!lineFaults_.loseRequest(event.note))
+            if (!lineFaults_.loseRequest(event.note)) {
+                taken = true;
                 if (auto tx = reader(frame.id).take(frame, false, event.note)) {
                     if (!tx->lost) lineFaults_.spoilAnswer(*tx, event.note);
                     event.answer = tx->bytes;
                     if (!tx->lost) schedule(*tx, at);
                 }
+            }
             reader(frame.id).logEvent(event);
         } else {
             event.kind = LineEvent::Kind::NoReader;
@@ -334,6 +346,7 @@ void SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>
     }
     lineLog_.push_back(event);
     fresh.push_back(std::move(event));
+    return taken;
 }
 
 void SimLine::schedule(const Transmission& tx, Clock::time_point requestIn) {

@@ -74,6 +74,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return f(reader(id));
     }
+    // Every reader at once (index id - 1), present or not.
+    template <class F> auto withReaders(F f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(readers_);
+    }
 
     // Logs: frames a reader received (a broadcast lands in every present reader's log), every
     // piece the line carried, and every byte the host wrote, in order.
@@ -93,6 +98,11 @@ public:
 
     // Called on the service thread (without the lock) for every line event as it is logged.
     void setObserver(std::function<void(const LineEvent&)> observer);
+    // Called on the service thread, under the lock, with every reader (index id - 1) whenever
+    // readers have taken requests: after their answers are queued on the line and before any
+    // byte of them reaches the host. Keeping the readers' memory here means the host never sees
+    // an answer the kept memory does not account for. Must not throw or call into the SimLine.
+    void setKeeper(std::function<void(const std::vector<Reader>&)> keeper);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -102,7 +112,8 @@ private:
     void serve();
     void step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh);
     void readInput(Clock::time_point now);
-    void dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh);
+    // True when a reader took a request.
+    bool dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh);
     void schedule(const Transmission& tx, Clock::time_point requestIn);
     void passToHost(Clock::time_point now);
     Clock::time_point nextWake() const;
@@ -131,6 +142,7 @@ private:
     Clock::duration adapterLatency_ = std::chrono::milliseconds(16);
     LineFaultPlan lineFaults_;
     std::function<void(const LineEvent&)> observer_;
+    std::function<void(const std::vector<Reader>&)> keeper_;
     bool stopping_ = false;
 
     std::thread thread_;

@@ -91,6 +91,27 @@ RecordBytes Reader::punch(const Punch& punch) {
     return online_.back();
 }
 
+ReaderMemory Reader::memory() const {
+    return {clock_,  modeTable_, customers_, capacity_,      nextSeq_,    records_, uploaded_,
+            cursor_, offered_,   online_,    onlineOffered_, lastOnline_, last_};
+}
+
+void Reader::restore(const ReaderMemory& m) {
+    clock_ = m.clock;
+    modeTable_ = m.modeTable;
+    customers_ = m.customers;
+    capacity_ = m.capacity;
+    nextSeq_ = m.nextSeq;
+    records_ = m.records;
+    uploaded_ = m.uploaded;
+    cursor_ = m.cursor;
+    offered_ = m.offered;
+    online_ = m.online;
+    onlineOffered_ = m.onlineOffered;
+    lastOnline_ = m.lastOnline;
+    last_ = m.last;
+}
+
 void Reader::storeCustomer(const Customer& customer) {
     customers_[empNoOf(customer)] = customer;
 }
@@ -120,7 +141,7 @@ std::optional<Transmission> Reader::take(const Frame& request, bool broadcast, s
         frame = last_->frame;
     } else {
         frame = answer(request, broadcast);
-        if (frame && !broadcast) last_ = LastAnswer{request.code, *frame};
+        if (frame && !broadcast) last_ = ReaderMemory::Answer{request.code, *frame};
     }
     if (broadcast || !frame) return std::nullopt;
     return spoil(*frame, request.code, answered, note);

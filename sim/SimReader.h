@@ -58,6 +58,30 @@ struct Transmission {
     bool lost = false;          // goes wrong on the way: the host never gets it
 };
 
+// What a reader keeps in its own memory, and so keeps while the line is down or the
+// simulator restarts (SimState writes it to a file and reads it back).
+struct ReaderMemory {
+    // The last answer and the request it answered, for "N0" to repeat.
+    struct Answer {
+        std::string request;
+        Frame frame;
+    };
+
+    ClockBlock clock{};
+    ModeTable modeTable{};
+    std::map<EmpNo, Customer> customers;
+    std::size_t capacity = 0;
+    std::uint32_t nextSeq = 1;
+    std::vector<RecordBytes> records;
+    std::size_t uploaded = 0;
+    std::size_t cursor = 0;
+    bool offered = false;
+    std::deque<RecordBytes> online;
+    bool onlineOffered = false;
+    std::optional<RecordBytes> lastOnline;
+    std::optional<Answer> last;
+};
+
 class Reader {
 public:
     static constexpr std::size_t kDefaultCapacity = 5000;
@@ -119,16 +143,15 @@ public:
     void logEvent(const LineEvent& event) { log_.push_back(event); }
     void clearLog() { log_.clear(); }
 
+    ReaderMemory memory() const;
+    // Takes up where `memory` was taken; the fault list, logs and meal data stay as they are.
+    void restore(const ReaderMemory& memory);
+
     // Takes one request (a broadcast when `broadcast`) and says what goes back, if anything;
     // `note` tells why nothing does, or which faults were applied.
     std::optional<Transmission> take(const Frame& request, bool broadcast, std::string& note);
 
 private:
-    struct LastAnswer {
-        std::string request;
-        Frame frame;
-    };
-
     std::optional<Frame> answer(const Frame& request, bool broadcast);
     std::optional<Frame> answerUpload(const Frame& request);
     std::optional<Frame> answerCustomer(const Frame& request, bool broadcast);
@@ -161,7 +184,7 @@ private:
     int mealResets_ = 0;
     std::vector<FixedAmount> fixedAmounts_;
 
-    std::optional<LastAnswer> last_;
+    std::optional<ReaderMemory::Answer> last_;
     FaultList faults_;
     std::vector<LineEvent> log_;
 };

@@ -7,7 +7,9 @@
 #include <ctime>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -18,10 +20,19 @@ const char kUsage[] =
     "                      [--punch-every SECONDS] [--no-pacing] [--turnaround MS]\n"
     "                      [--adapter-latency MS] [--lose-answer EVERY] [--late-answer EVERY]\n"
     "                      [--late-ms MS] [--lose-request EVERY] [--stray-bytes EVERY]\n"
+    "                      [--state FILE] [--punch-log FILE]\n"
     "Serves N readers (1-12, default 4) on a pseudo-terminal linked as NAME\n"
     "(default COM2) in the working directory. Each reader holds N stored punch\n"
-    "records (default 25) and punches a new on-line record every SECONDS (default\n"
-    "5, 0 never). Every frame received is shown on one line. Ctrl+C ends.\n"
+    "records (default 25). Every SECONDS (default 5, 0 never) one reader after the\n"
+    "other punches a new on-line record. Every frame received and every punch is\n"
+    "shown on one line. Ctrl+C ends.\n"
+    "--state FILE: the readers keep their memory in FILE (records, what was uploaded,\n"
+    "on-line punches, sequence numbers, the last answer, clock, mode table and\n"
+    "customers), written after every request and punch. When FILE exists the readers\n"
+    "take up where it left them (--readers must match, --records is ignored); a\n"
+    "FILE that is not a whole state ends the sim with exit code 1.\n"
+    "--punch-log FILE: each punch is appended to FILE as \"RR SSSSSS\" (reader,\n"
+    "sequence number), on disk before it is shown.\n"
     "The line plays a real one: requests and answers take their time on the wire at\n"
     "the speed the host set, each reader answers after its turn-around (--turnaround,\n"
     "default 3 ms) and the host's USB adapter hands answers over every MS\n"
@@ -41,6 +52,8 @@ struct Options {
     int turnaroundMs = 3;
     int adapterMs = 16;
     sim::LineFaults faults;
+    std::string state;
+    std::string punchLog;
 };
 
 bool parseNumber(const char* text, int low, int high, int& out) {
@@ -91,6 +104,12 @@ std::string parse(int argc, char** argv, Options& o, bool& help) {
         } else if (arg == "--link") {
             if (!*value) return "--link takes a name";
             o.link = value;
+        } else if (arg == "--state") {
+            if (!*value) return "--state takes a file name";
+            o.state = value;
+        } else if (arg == "--punch-log") {
+            if (!*value) return "--punch-log takes a file name";
+            o.punchLog = value;
         } else {
             return "unknown option: " + arg;
         }
@@ -134,6 +153,22 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Read before the line comes up, so that a bad file leaves no link behind.
+    std::optional<sim::SimState> restored;
+    std::unique_ptr<sim::PunchLog> punchLog;
+    try {
+        if (!options.state.empty()) restored = sim::loadState(options.state);
+        if (!options.punchLog.empty()) punchLog = std::make_unique<sim::PunchLog>(options.punchLog);
+    } catch (const std::exception& e) {
+        std::cerr << "qrx-reader-sim: " << e.what() << "\n";
+        return 1;
+    }
+    if (restored && restored->readers.size() != std::size_t(options.readers)) {
+        std::cerr << "qrx-reader-sim: " << options.state << " holds " << restored->readers.size()
+                  << " readers, not " << options.readers << " (--readers)\n";
+        return 1;
+    }
+
     // Signals are taken by sigtimedwait below; blocked before the service thread starts, so
     // that it inherits the mask and only this thread sees them.
     sigset_t stopSignals;
@@ -146,17 +181,38 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     std::mutex out;
+    // The reader the next timed punch goes to; like the readers, only touched under the line's
+    // lock. It and `keep`, which the line calls, outlive the line.
+    int nextPuncher = restored ? restored->nextPuncher : 1;
+    auto keep = [&](const std::vector<sim::Reader>& readers) {
+        if (options.state.empty()) return;
+        try {
+            sim::saveState(options.state, sim::captureState(readers, options.readers, nextPuncher));
+        } catch (const std::exception& e) {
+            std::lock_guard<std::mutex> lock(out);
+            std::cerr << "qrx-reader-sim: readers' memory not kept: " << e.what() << std::endl;
+        }
+    };
     try {
         sim::SimLine line(options.readers);
         line.setPacing(options.pacing);
         line.setTurnaroundMs(options.turnaroundMs);
         line.setAdapterLatencyMs(options.adapterMs);
         line.setLineFaults(options.faults);
-        for (int id = 1; id <= options.readers; ++id)
-            line.withReader(id, [&](sim::Reader& r) {
-                r.setClockNow();
-                r.addRecords(options.records);
-            });
+        line.withReaders([&](std::vector<sim::Reader>& readers) {
+            if (restored)
+                sim::restoreState(readers, *restored);
+            else
+                for (int id = 1; id <= options.readers; ++id) {
+                    readers[std::size_t(id - 1)].setClockNow();
+                    readers[std::size_t(id - 1)].addRecords(options.records);
+                }
+            // A file that cannot be written at the start ends the sim; later a failed write is
+            // reported and the next change tries again.
+            if (!options.state.empty())
+                sim::saveState(options.state, sim::captureState(readers, options.readers, nextPuncher));
+        });
+        line.setKeeper(keep);
         line.setObserver([&out](const sim::LineEvent& e) {
             std::lock_guard<std::mutex> lock(out);
             std::cout << describe(e) << std::endl;
@@ -169,26 +225,36 @@ int main(int argc, char** argv) {
         }
         {
             std::lock_guard<std::mutex> lock(out);
+            if (!options.state.empty())
+                std::cout << "qrx-reader-sim: readers' memory " << (restored ? "taken up from " : "kept in ")
+                          << options.state << std::endl;
             std::cout << "qrx-reader-sim: " << options.readers << " readers on " << line.devicePath() << " ("
                       << options.link << "), " << lineModel(options) << std::endl;
         }
-        int nextPuncher = 0;
         for (;;) {
             timespec wait{options.punchEvery > 0 ? options.punchEvery : 3600, 0};
             const int signal = sigtimedwait(&stopSignals, nullptr, &wait);
             if (signal > 0) break;
             if (signal < 0 && errno == EAGAIN && options.punchEvery > 0) {
-                const int id = nextPuncher % options.readers + 1;
-                ++nextPuncher;
-                const sim::RecordBytes record = line.withReader(id, [&](sim::Reader& r) {
+                // The punch is in the kept memory before the log has it, and in the log before
+                // it is shown: a punch logged is a punch the readers remember.
+                const auto [id, record] = line.withReaders([&](std::vector<sim::Reader>& readers) {
+                    const int puncher = nextPuncher;
+                    nextPuncher = puncher % options.readers + 1;
+                    sim::Reader& r = readers[std::size_t(puncher - 1)];
                     r.setClockNow();
-                    return r.punchNow(std::uint64_t(id) * 10000 + r.nextSequence(), 1);
+                    const sim::RecordBytes punched =
+                        r.punchNow(std::uint64_t(puncher) * 10000 + r.nextSequence(), 1);
+                    keep(readers);
+                    return std::make_pair(puncher, punched);
                 });
+                if (punchLog) punchLog->append(id, sim::recordSeq(record));
                 std::lock_guard<std::mutex> lock(out);
                 std::cout << "reader " << std::setw(2) << std::setfill('0') << id << "  punch  seq "
                           << std::setw(6) << sim::recordSeq(record) << std::endl;
             }
         }
+        line.withReaders([&](const std::vector<sim::Reader>& readers) { keep(readers); });
         const sim::LineFaultCounts c = line.lineFaultCounts();
         if (c.answersLost + c.answersLate + c.requestsLost + c.strayBytes > 0)
             std::cout << "qrx-reader-sim: of " << c.answers << " answers " << c.answersLost << " lost, "

@@ -45,6 +45,12 @@ bool outputShows(QProcess& command, QByteArray& out, const QString& text) {
     return true;
 }
 
+QStringList readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
 void stopCommand(QProcess& command) {
     command.terminate();
     QVERIFY(command.waitForFinished(5000));
@@ -194,6 +200,94 @@ private slots:
         stopCommand(command);
     }
 
+    // Killed and started again on the same state file, the readers carry on: the record waiting
+    // to be confirmed, the last answer, the on-line punch, the sequence numbers and the turn of
+    // the timed punches. Every punch shown is in the punch log.
+    void commandKeepsMemoryAcrossKill() {
+        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QTemporaryDir dir;
+        const QStringList args{"--readers",   "2",       "--records",     "3",           "--punch-every", "1",
+                               "--no-pacing", "--state", "readers.state", "--punch-log", "punches.log"};
+        const QString link = dir.filePath(kCommandLink);
+        const QByteArray secondRecord = frame(1, "C1", toQt(sim::makeRecord(2, sim::Punch::generated(1, 2))));
+        QStringList punches;
+        {
+            QProcess command;
+            QVERIFY(startCommand(command, dir, args));
+            HostPort host(link);
+            host.ask(frame(1, "C0"), 8);
+            host.ask(frame(1, "C1"), secondRecord.size());
+            QCOMPARE(host.ask(frame(1, "C1"), secondRecord.size()).toHex(), secondRecord.toHex());
+            QByteArray out;
+            QVERIFY2(outputShows(command, out, "punch  seq"), out.constData());
+            command.kill();
+            QVERIFY(command.waitForFinished(5000));
+            out += command.readAllStandardOutput();
+            punches = readLines(dir.filePath("punches.log"));
+            QCOMPARE(punches.size(), int(out.count("punch  seq")));
+            QCOMPARE(punches.first(), QString("01 000004"));
+        }
+        QProcess command;
+        QVERIFY(startCommand(command, dir, args));
+        QByteArray out;
+        QVERIFY2(outputShows(command, out, "readers' memory taken up from readers.state"), out.constData());
+        HostPort host(link);
+        QCOMPARE(host.ask(frame(1, "N0"), secondRecord.size()).toHex(), secondRecord.toHex());
+        QCOMPARE(host.ask(frame(1, "C4"), 11).toHex(), frame(1, "C4", QByteArray::fromHex("000002")).toHex());
+        const sim::Frame punched = sim::decodeFrame(fromQt(host.ask(frame(1, "C5"), 24)));
+        QCOMPARE(QByteArray::fromStdString(punched.code), QByteArray("C5"));
+        QCOMPARE(sim::recordSeq(sim::RecordBytes{punched.data[0], punched.data[1], punched.data[2]}), 4u);
+        // The next punch goes to the other reader than the last one before the kill, numbered on
+        // from that reader's last punch (its stored records end at 3).
+        const int nextReader = punches.last().left(2).toInt() % 2 + 1;
+        int lastSeq = 3;
+        for (const QString& p : punches)
+            if (p.left(2).toInt() == nextReader) lastSeq = p.mid(3).toInt();
+        QVERIFY2(outputShows(command, out, "punch  seq"), out.constData());
+        stopCommand(command);
+        const QStringList after = readLines(dir.filePath("punches.log"));
+        QVERIFY(after.size() > punches.size());
+        QCOMPARE(after[punches.size()],
+                 QString("%1 %2").arg(nextReader, 2, 10, QChar('0')).arg(lastSeq + 1, 6, 10, QChar('0')));
+    }
+
+    // A state file that is not whole, not for this many readers or that cannot be written ends
+    // the command before it makes its link.
+    void commandRefusesState_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        const QString whole = QString::fromStdString(sim::formatState(sim::SimState{1, {{}, {}}}));
+        QTest::newRow("cut short") << whole.left(whole.size() / 2) << QStringList{"--readers", "2"}
+                                   << "readers.state: line ";
+        QTest::newRow("other readers")
+            << whole << QStringList{"--readers", "3"} << "readers.state holds 2 readers, not 3 (--readers)";
+        QTest::newRow("cannot be written")
+            << whole << QStringList{"--readers", "2", "--state", "missing/readers.state"}
+            << "missing/readers.state.tmp: No such file or directory";
+    }
+
+    void commandRefusesState() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QTemporaryDir dir;
+        QFile file(dir.filePath("readers.state"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        file.close();
+        QProcess command;
+        command.setWorkingDirectory(dir.path());
+        command.start(QRX_READER_SIM_PATH,
+                      QStringList{"--state", "readers.state", "--link", kCommandLink} + args);
+        QVERIFY(command.waitForFinished(5000));
+        QCOMPARE(command.exitCode(), 1);
+        const QByteArray err = command.readAllStandardError();
+        QVERIFY2(err.contains(error.toUtf8()), err.constData());
+        QVERIFY(!QFileInfo(dir.filePath(kCommandLink)).isSymLink());
+    }
+
     // --help lists every option; a bad value or a missing one is refused with exit code 2.
     void commandUsage_data() {
         QTest::addColumn<QStringList>("args");
@@ -203,7 +297,8 @@ private slots:
                               << QStringList{"--no-pacing",          "--turnaround MS",
                                              "--adapter-latency MS", "--lose-answer EVERY",
                                              "--late-answer EVERY",  "--late-ms MS",
-                                             "--lose-request EVERY", "--stray-bytes EVERY"};
+                                             "--lose-request EVERY", "--stray-bytes EVERY",
+                                             "--state FILE",         "--punch-log FILE"};
         QTest::newRow("negative latency") << QStringList{"--adapter-latency", "-1"} << 2
                                           << QStringList{"--adapter-latency takes 0 to 1000 ms"};
         QTest::newRow("turnaround not a number")

@@ -6,3 +6,4 @@ int runAnswerTests(int argc, char** argv);
 int runFaultTests(int argc, char** argv);
 int runLineTests(int argc, char** argv);
 int runLineModelTests(int argc, char** argv);
+int runStateTests(int argc, char** argv);

@@ -10,5 +10,6 @@ int main(int argc, char** argv) {
     failed += runFaultTests(argc, argv);
     failed += runLineTests(argc, argv);
     failed += runLineModelTests(argc, argv);
+    failed += runStateTests(argc, argv);
     return failed;
 }
