@@ -225,6 +225,46 @@ private slots:
         QCOMPARE(station.today(), QStringList({fileLine(1, inFlight), fileLine(1, next)}));
     }
 
+    // The line goes (an adapter pulled: the pseudo-terminal closes) and comes back under the same
+    // name, the readers holding what they held: the collector says so, opens it again by itself
+    // and goes on; every punch is in the file once. The readers' last answers may be records the
+    // file holds already; those repeats are dropped.
+    void reconnectsWhenTheLineIsBack() {
+        CollectStation station(2, 0);
+        QStringList want;
+        for (int id : {1, 2, 1, 2}) want << fileLine(id, station.punch(id));
+        std::vector<sim::ReaderMemory> memory;
+        int losses = 0;
+        station.run([&] {
+            const int got = int(station.today().size());
+            if (losses == 0 && got >= 2) {
+                memory = station.line->withReaders([](std::vector<sim::Reader>& readers) {
+                    std::vector<sim::ReaderMemory> kept;
+                    for (const sim::Reader& r : readers) kept.push_back(r.memory());
+                    return kept;
+                });
+                station.line.reset();
+                ++losses;
+            } else if (losses == 1 && !station.line &&
+                       station.log.filter(QStringLiteral("lost")).size() == 1) {
+                station.line = std::make_unique<sim::SimLine>(2);
+                station.line->withReaders([&](std::vector<sim::Reader>& readers) {
+                    for (std::size_t i = 0; i < readers.size(); ++i) readers[i].restore(memory[i]);
+                });
+                station.line->makeLink("COM2");
+                for (int id : {2, 1}) want << fileLine(id, station.punch(id));
+            }
+            return station.line && got >= 6;
+        });
+        QVERIFY(station.log.filter(QStringLiteral("port COM2 lost: ")).size() == 1);
+        QVERIFY(!station.log.filter(QRegularExpression(QStringLiteral("^port COM2 open .* again after")))
+                     .isEmpty());
+        QStringList got = station.today();
+        got.sort();
+        want.sort();
+        QCOMPARE(got, want);
+    }
+
     // Midnight: the next record goes into the new day's file; a repeat of the last record of the
     // day before is still recognised.
     void newFileAtMidnight() {
