@@ -1,5 +1,6 @@
 // The configuration file, the settings dialog, the main window's commands and start-up guard.
 #include "ConfigFile.h"
+#include "FCOMCHK.h"
 #include "Main.h"
 #include "ReaderSim.h"
 #include "Screenshots.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTemporaryDir>
@@ -249,6 +251,9 @@ private slots:
         QVERIFY(!form.Comm.isOpen());
         QCOMPARE(form.Link.ReaderCount, 3);
         QCOMPARE(form.imsi->text(), QStringLiteral("COM1 9600Bps"));
+        // The waits follow the settings' speed although the port did not open (the component
+        // starts at 1200 bit/s).
+        QCOMPARE(form.Link.timing().bitsPerSecond(), 9600);
         form.FormActivate();
         QCOMPARE(boxes.boxes.size(), 1);
     }
@@ -290,6 +295,35 @@ private slots:
         QVERIFY(form.Comm.isOpen());
         QCOMPARE(form.imsi->text(), QStringLiteral("COM2 9600Bps"));
         QVERIFY(boxes.boxes.isEmpty());
+    }
+
+    // With the collector running on the line, the clerk is told in Korean that the line is in use,
+    // at the start and at the status check, and the program sends nothing.
+    void lineInUseByTheCollector() {
+        writeAll(cfg, QByteArray::fromHex("010300010004"));
+        sim::SimLine line(4);
+        line.makeLink("COM2");
+        QProcess collector;
+        collector.start(QStringLiteral(QRX_COLLECT_PATH), {QStringLiteral("--workdir"), dir.path()});
+        QVERIFY(collector.waitForStarted());
+        QVERIFY(line.waitForFrames(4, 1, 10000));
+        ScriptedPrompts boxes;
+        TMainForm form(0);
+        form.FormActivate();
+        auto* check = new TComCheck(form.Link);
+        check->show();
+        check->Button1Click();
+        const QString inUse = QStringLiteral(
+            "통신포트(COM2)를 다른 프로그램이 사용하고 있습니다. 자동수집 서비스(qrx-collect)가 "
+            "실행 중이면 먼저 멈춘 뒤 다시 실행하십시오.\n");
+        QCOMPARE(boxes.texts().size(), 2);
+        for (const QString& text : boxes.texts()) QVERIFY2(text.startsWith(inUse), qPrintable(text));
+        QVERIFY(!form.Comm.isOpen());
+        QCOMPARE(check->Grid->item(1, 1) ? check->Grid->item(1, 1)->text().trimmed() : QString(), QString());
+        delete check;
+        collector.terminate();
+        QVERIFY(collector.waitForFinished(10000));
+        QCOMPARE(collector.exitCode(), 0);
     }
 
     // An idle main window, port open at 9600 bit/s, hardly ever wakes up.
