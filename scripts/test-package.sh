@@ -16,7 +16,9 @@ fail() {
 rm -f "$dir"/qrx_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 debs=("$dir"/qrx_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single qrx_*.deb"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "cpack made no single qrx_*.deb"
+fi
 deb=${debs[0]}
 echo "== $(basename "$deb")"
 
