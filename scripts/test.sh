@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal build and one with
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then builds the Debian package from the normal
+# build and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,8 +15,11 @@ for variant in normal sanitize; do
     sanitize=OFF
     [ "$variant" = sanitize ] && sanitize=ON
     echo "== $variant build"
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRX_SANITIZE=$sanitize >/dev/null
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRX_SANITIZE=$sanitize \
+        -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
     cmake --build "$dir" -j"$jobs"
     echo "== $variant tests"
     (cd "$dir" && ctest --output-on-failure --timeout 600)
 done
+echo "== package"
+scripts/test-package.sh build-test-normal
