@@ -25,7 +25,7 @@ if [ ! -f "$workdir/QRX.CFG" ]; then
     for _ in $(seq 50); do [ -e COM2 ] && break; sleep 0.1; done
     echo "qrx: no QRX.CFG in ${QRX_WORKDIR:-$HOME/qrx}; running in $workdir against simulated readers (log: reader-sim.log)"
 fi
-cd "$workdir"
+export QRX_WORKDIR=$workdir
 status=0
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     "$root/build-release/src/qrx" || status=$?

@@ -8,8 +8,9 @@ const char* const kCollectUsage =
     "usage: qrx-collect [--workdir DIR] [--batch-at HH:MM] [--set-clocks-at HH:MM]\n"
     "       qrx-collect --status [--workdir DIR]\n"
     "Collects the punch records of the readers on the line continuously, without a\n"
-    "window, into DIR/DATA2/A<date>.TXT, as the on-line upload does. DIR (default ~/qrx)\n"
-    "holds QRX.CFG, which names the port, its settings and the number of readers.\n"
+    "window, into DIR/DATA2/A<date>.TXT, as the on-line upload does. DIR (default\n"
+    "$QRX_WORKDIR, else ~/qrx) holds QRX.CFG, which names the port, its settings and\n"
+    "the number of readers.\n"
     "  --batch-at HH:MM       every day at HH:MM, the batch upload of all readers into\n"
     "                         DATA2/B<date>.TXT\n"
     "  --set-clocks-at HH:MM  every day at HH:MM, every reader's clock set from this\n"
@@ -42,8 +43,8 @@ std::optional<DailyTime> parseDailyTime(const QString& text) {
     return DailyTime{match.captured(1).toInt() * 60 + match.captured(2).toInt()};
 }
 
-QString parseCollectOptions(const QStringList& args, const QString& homeDir, CollectOptions& options) {
-    options.workDir = QDir(homeDir).filePath(QStringLiteral("qrx"));
+QString parseCollectOptions(const QStringList& args, const QString& defaultWorkDir, CollectOptions& options) {
+    options.workDir = defaultWorkDir;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         if (arg == QLatin1String("--help")) {

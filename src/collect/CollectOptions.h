@@ -27,7 +27,7 @@ struct CollectOptions {
 std::optional<DailyTime> parseDailyTime(const QString& text);
 
 // Reads the arguments (without the program name); returns an error text, empty when they were
-// good. homeDir is where the default working directory "qrx" lies.
-QString parseCollectOptions(const QStringList& args, const QString& homeDir, CollectOptions& options);
+// good. Without --workdir the collector works in defaultWorkDir.
+QString parseCollectOptions(const QStringList& args, const QString& defaultWorkDir, CollectOptions& options);
 
 extern const char* const kCollectUsage;

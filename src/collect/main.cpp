@@ -2,6 +2,7 @@
 #include "CollectOptions.h"
 #include "Collector.h"
 #include "ConfigFile.h"
+#include "HostPaths.h"
 #include "Prompts.h"
 
 #include <QCoreApplication>
@@ -46,7 +47,7 @@ std::function<QDateTime()> collectorClock() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CollectOptions options;
-    const QString error = parseCollectOptions(app.arguments().mid(1), QDir::homePath(), options);
+    const QString error = parseCollectOptions(app.arguments().mid(1), defaultWorkDir(), options);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "qrx-collect: %s\n%s", qPrintable(error), kCollectUsage);
         return 2;

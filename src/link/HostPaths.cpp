@@ -12,3 +12,8 @@ QString hostPath(const QString& windowsPath) {
     }
     return path;
 }
+
+QString defaultWorkDir() {
+    const QString named = qEnvironmentVariable("QRX_WORKDIR");
+    return named.isEmpty() ? QDir::home().filePath(QStringLiteral("qrx")) : named;
+}

@@ -1,11 +1,13 @@
 // Start-up: one copy only, the splash, the main window, the event loop.
 #include "Main.h"
 #include "AppFonts.h"
+#include "HostPaths.h"
 #include "QtPrompts.h"
 #include "SingleInstance.h"
 #include "csplash.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -21,6 +23,13 @@ int main(int argc, char* argv[]) {
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtKorean);
     installProgramFonts();
+
+    // The settings, the COMn links and the collected files live in the working folder, wherever
+    // the program was started from (a desktop menu starts it in the home directory).
+    const QString workDir = defaultWorkDir();
+    if (!QDir().mkpath(workDir) || !QDir::setCurrent(workDir))
+        prompts().message(workDir + QStringLiteral(": 작업 폴더를 사용할 수 없습니다"), kProgramName,
+                          Prompts::Icon::Error);
 
     const SingleInstance instance;
     if (!instance.acquired()) {

@@ -126,7 +126,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(QString, batchAt);
         CollectOptions o;
-        QCOMPARE(parseCollectOptions(args, QStringLiteral("/home/clerk"), o), error);
+        QCOMPARE(parseCollectOptions(args, QStringLiteral("/home/clerk/qrx"), o), error);
         if (!error.isEmpty()) return;
         QCOMPARE(o.workDir, QStringLiteral("/home/clerk/qrx"));
         QCOMPARE(o.batchAt ? o.batchAt->text() : QString(), batchAt);
