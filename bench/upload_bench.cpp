@@ -195,12 +195,20 @@ bool onceInOrder(const QStringList& file, const std::vector<QStringList>& handed
     return total == file.size();
 }
 
+// A run begins by asking every reader to repeat its last answer (fresh readers have none and stay
+// silent): the polling the figures are about begins with the first "C5".
+std::size_t firstPoll(const std::vector<Exchange>& log) {
+    const auto first = std::find_if(log.begin(), log.end(), [](const Exchange& e) { return e.code == "C5"; });
+    return std::size_t(first - log.begin());
+}
+
 // The retries and the answers the line lost; each retry after an answer that did come is listed.
-void countFaults(Row& row, const Station& station, const std::vector<Exchange>& log) {
-    row.retries =
-        int(std::count_if(log.begin(), log.end(), [](const Exchange& e) { return e.code == "N0"; }));
+// Exchanges before `from` are not counted.
+void countFaults(Row& row, const Station& station, const std::vector<Exchange>& log, std::size_t from = 0) {
+    row.retries = int(std::count_if(log.begin() + std::ptrdiff_t(std::min(from, log.size())), log.end(),
+                                    [](const Exchange& e) { return e.code == "N0"; }));
     row.lost = station.line.lineFaultCounts().answersLost;
-    for (std::size_t k = 0; k < log.size(); ++k) {
+    for (std::size_t k = from; k < log.size(); ++k) {
         if (log[k].code != "N0") continue;
         const auto before = std::find_if(log.rbegin() + std::ptrdiff_t(log.size() - k), log.rend(),
                                          [&](const Exchange& e) { return e.reader == log[k].reader; });
@@ -301,8 +309,8 @@ Row runPunches(const Speed& speed, bool adapter, bool lossy) {
     Row row{QStringLiteral("online"), speed.bits, adapter, lossy, kReaders * perReader};
     const std::vector<Exchange> log = station.exchanges();
     const auto last = std::find_if(log.rbegin(), log.rend(), carriesRecord);
-    if (last != log.rend()) addPhase(row, station, log, 0, std::size_t(log.rend() - last));
-    countFaults(row, station, log);
+    if (last != log.rend()) addPhase(row, station, log, firstPoll(log), std::size_t(log.rend() - last));
+    countFaults(row, station, log, firstPoll(log));
     checkFile(row, path, punched);
     return row;
 }
@@ -311,11 +319,14 @@ Row runPunches(const Speed& speed, bool adapter, bool lossy) {
 Row runIdle(const Speed& speed, bool adapter) {
     Station station(speed.rate, adapter, false);
     const std::size_t visits = kIdleRounds * kReaders;
-    runOnline(station, [&] { return station.exchanges().size() > visits; });
+    runOnline(station, [&] {
+        const std::vector<Exchange> log = station.exchanges();
+        return log.size() > firstPoll(log) + visits;
+    });
     Row row{QStringLiteral("idle"), speed.bits, adapter, false, int(visits), false};
     const std::vector<Exchange> log = station.exchanges();
-    addPhase(row, station, log, 0, visits);
-    countFaults(row, station, log);
+    addPhase(row, station, log, firstPoll(log), firstPoll(log) + visits);
+    countFaults(row, station, log, firstPoll(log));
     return row;
 }
 
