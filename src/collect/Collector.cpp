@@ -63,8 +63,11 @@ int Collector::run() {
             noteState(true);
         } catch (const std::exception& e) {
             // A file that cannot be written (disk full, folder gone): the record stays in its
-            // reader, which repeats it when asked, and the file is opened afresh.
-            log(QStringLiteral("error: ") + QString::fromUtf8(e.what()));
+            // reader, which repeats it when asked, and the file is opened afresh. The same error
+            // again and again is logged once.
+            const QString error = QStringLiteral("error: ") + QString::fromUtf8(e.what());
+            if (error != lastError_) log(error);
+            lastError_ = error;
             sink_.reset();
             repeatOnOpen_ = true;
             waitToRetry();
@@ -146,6 +149,7 @@ void Collector::cycle() {
     }
     if (noReaders_) log(QStringLiteral("readers answer again"));
     noReaders_ = false;
+    lastError_.clear();
     noteState();
 }
 

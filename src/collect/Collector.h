@@ -81,11 +81,12 @@ private:
     bool noReaders_ = false;   // logged that no reader answers
     int retryMs_ = kFirstRetryMs;
     QString lineTrouble_; // what went wrong with the port, once logged
+    QString lastError_;   // the last other error, once logged
     QDateTime lostAt_;
     QDateTime lastStep_;
     QDateTime stateWritten_;
     bool stateErrorLogged_ = false;
     std::array<int, 13> silentVisits_{};
     std::array<int, 13> hourRecords_{};
-    int hourOf_ = -1;
+    qint64 hourOf_ = -1; // days * 24 + hour of the hour being counted
 };

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 QString fileLine(int reader, const sim::RecordBytes& record) {
     return FormatFileLine(reader, TPunchRecord::fromBytes(QByteArray(
@@ -263,6 +266,33 @@ private slots:
         got.sort();
         want.sort();
         QCOMPARE(got, want);
+    }
+
+    // The disk fills in the middle of a run: the error is logged once, the record that did not
+    // reach the disk stays in its reader, and once there is room again every punch is in the
+    // file once, in order.
+    void diskFullForAWhile() {
+        CollectStation station(1);
+        QStringList want;
+        for (int i = 0; i < 4; ++i) want << fileLine(1, station.punch(1));
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_IGN);
+        bool full = false;
+        station.run([&] {
+            if (!full && station.today().size() == 1) {
+                rlimit limit = old;
+                limit.rlim_cur = rlim_t(QFileInfo(onlineFile(QDate::currentDate())).size() + 10);
+                setrlimit(RLIMIT_FSIZE, &limit);
+                full = true;
+            }
+            if (full && !station.log.filter(QStringLiteral("File too large")).isEmpty())
+                setrlimit(RLIMIT_FSIZE, &old);
+            return station.today().size() >= 4 && station.frames(1) >= 12;
+        });
+        setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(station.log.filter(QStringLiteral("File too large")).size(), 1);
+        QCOMPARE(station.today(), want);
     }
 
     // Midnight: the next record goes into the new day's file; a repeat of the last record of the
