@@ -210,7 +210,7 @@ private slots:
                      press(Qt::Key_Down);
                      press(Qt::Key_Tab);
                      QCOMPARE(focusName(), QStringLiteral("Button1"));
-                     whileRunning(batch, [&desk, batch, &percentShown] {
+                     whileRunning(batch, [batch, &percentShown] {
                          if (batch->Gauge1->percent() < 45) return false;
                          percentShown = batch->Gauge1->percent();
                          saveDesktopPicture(batch, QStringLiteral("batch-upload"));

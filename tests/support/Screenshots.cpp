@@ -1,13 +1,13 @@
 #include "Screenshots.h"
 
+#include "SimStation.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
-
-#include "SimStation.h"
 
 namespace {
 QString picturePath(const QString& name) {
