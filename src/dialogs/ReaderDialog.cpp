@@ -4,9 +4,11 @@
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
+#include "TabOrder.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 
@@ -65,6 +67,26 @@ void ReaderDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+// The dialogs build their layouts in their own constructors, so the base can order the tabs only
+// once the dialog is complete.
+void ReaderDialog::showEvent(QShowEvent* event) {
+    if (!tabsOrdered_) {
+        orderTabsByLayout(this);
+        tabsOrdered_ = true;
+    }
+    QDialog::showEvent(event);
+}
+
+void ReaderDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (enter && button && button->isEnabled()) {
+        button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ReaderDialog::stopAndClose() {

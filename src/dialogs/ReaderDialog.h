@@ -1,6 +1,7 @@
 // What every reader dialog shares: a fixed, centred, modal window that frees itself on close,
 // run buttons whose jobs cannot overlap and whose errors end in the default error box, a close
-// that asks the running job to stop and waits for it, and the loop over the chosen readers.
+// that asks the running job to stop and waits for it, the loop over the chosen readers, and the
+// keyboard: Tab follows the layout, Enter presses the focused button, Esc closes.
 #pragma once
 
 #include <QDialog>
@@ -42,6 +43,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Enter presses the button that has the focus. No button is a default button: Enter on any
+    // other control runs nothing (the delete dialogs' run button erases readers).
+    void keyPressEvent(QKeyEvent* event) override;
     // Runs a button's job: ignored while another job runs; an error ends the job and is shown.
     void runJob(const std::function<void()>& job);
     // Creates the reader selection panel (SelectedReader then follows its scroll bar).
@@ -59,4 +64,5 @@ private:
     bool running_ = false;
     bool closePending_ = false;
     bool stopRequested_ = false;
+    bool tabsOrdered_ = false;
 };

@@ -53,6 +53,12 @@ ReaderPanel::ReaderPanel(ReaderLink& link, QWidget* parent) : QWidget(parent), l
     TSBAR->setSingleStep(1);
     TSBAR->setPageStep(1);
     TSBAR->setValue(1);
+    // A scroll bar takes no focus of its own; this one is the reader choice, so the keyboard
+    // must reach it, and a screen reader names it by its caption. Qt turns a scroll bar's arrow
+    // keys round (Right would go back to a lower reader): Right and Up step to the next reader.
+    TSBAR->setFocusPolicy(Qt::TabFocus);
+    TSBAR->setInvertedControls(false);
+    Label1->setBuddy(TSBAR);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,6 @@
 // The reader selection panel that most reader dialogs carry: one reader (개별ID, chosen with the
 // scroll bar) or all configured readers (전체ID). The choice lives in the link's SelectedReader.
+// The scroll bar is a Tab stop named "Reader ID" after its caption.
 #pragma once
 
 #include <QWidget>

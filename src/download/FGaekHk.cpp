@@ -38,6 +38,7 @@ TGaekHk::TGaekHk(ReaderLink& link, QWidget* parent) : ReaderDialog(link, kCaptio
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName("Edit1");
     Edit1->setFixedSize(120, 26);
+    Panel2->setBuddy(Edit1);
     Grid = makeReaderGrid(this, GridLayout{13,
                                            {50, 130, 40, 110},
                                            {QStringLiteral(" I D"), QStringLiteral("  사 원 번 호"),

@@ -30,6 +30,7 @@ ProgressCounters::ProgressCounters(QWidget* parent) : QWidget(parent) {
     gaugeLabel = captionPanel(this, QString(), QStringLiteral("Work Progress"), false);
     Gauge1 = new PieGauge(this);
     Gauge1->setFixedSize(96, 96);
+    gaugeLabel->setBuddy(Gauge1);
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

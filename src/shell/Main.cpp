@@ -157,6 +157,8 @@ void TMainForm::addSpeedButton(QWidget* bar, const char* name, const QString& hi
     button->setAutoRaise(true);
     button->setToolTip(hint);
     button->setStatusTip(hint);
+    // The button shows only its glyph; a screen reader says the hint.
+    button->setAccessibleName(hint);
     button->setFixedSize(28, 28);
     connect(button, &QToolButton::clicked, this, handler);
     bar->layout()->addWidget(button);

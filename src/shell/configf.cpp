@@ -1,11 +1,13 @@
 #include "configf.h"
 
 #include "Prompts.h"
+#include "TabOrder.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +16,9 @@
 
 namespace {
 enum Field { Port, Speed, Parity, DataBits, StopBits, Readers };
+// What a screen reader says for the reader-count arrows, which show only an arrow.
+const char* const kMore = "증가";
+const char* const kFewer = "감소";
 } // namespace
 
 TForm_Config::TForm_Config(TCustomComm& comm, int& readerCount, QLabel* indicator,
@@ -46,12 +51,16 @@ TForm_Config::TForm_Config(TCustomComm& comm, int& readerCount, QLabel* indicato
     Edit1->setReadOnly(true);
     Edit1->setAlignment(Qt::AlignCenter);
     Edit1->setFixedWidth(48);
+    Edit1->installEventFilter(this);
+    panel1->setBuddy(Edit1);
     UpDown1Up = new QToolButton(this);
     UpDown1Up->setObjectName("UpDown1Up");
     UpDown1Up->setArrowType(Qt::UpArrow);
+    UpDown1Up->setAccessibleName(QString::fromUtf8(kMore));
     UpDown1Down = new QToolButton(this);
     UpDown1Down->setObjectName("UpDown1Down");
     UpDown1Down->setArrowType(Qt::DownArrow);
+    UpDown1Down->setAccessibleName(QString::fromUtf8(kFewer));
     connect(UpDown1Up, &QToolButton::clicked, this, [this] { UpDown1Click(+1); });
     connect(UpDown1Down, &QToolButton::clicked, this, [this] { UpDown1Click(-1); });
 
@@ -86,7 +95,20 @@ TForm_Config::TForm_Config(TCustomComm& comm, int& readerCount, QLabel* indicato
     layout->addWidget(stopBox, 2, 2);
     layout->addLayout(readers, 3, 0, 1, 2);
     layout->addLayout(buttons, 4, 0, 1, 3);
+    orderTabsByLayout(this);
     FormCreate();
+}
+
+// The count field steps with the arrow keys, as an up-down control bound to it would.
+bool TForm_Config::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            UpDown1Click(key == Qt::Key_Up ? +1 : -1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QButtonGroup* TForm_Config::addGroup(QGroupBox* box, const QString& name, const QStringList& items,

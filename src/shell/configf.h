@@ -1,5 +1,6 @@
 // The communication settings dialog: shows the settings the port holds and, on OK, applies the
 // chosen ones to the port, the port indicator and the reader count and rewrites QRX.CFG.
+// The reader count steps with the arrows ("증가", "감소") or the Up and Down keys in its field.
 #pragma once
 
 #include "ConfigFile.h"
@@ -35,6 +36,9 @@ public:
 
     void UpDown1Click(int step);
     void BitBtn1Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();

@@ -47,6 +47,7 @@ TBatch::TBatch(ReaderLink& link, QWidget* parent) : UploadDialog(link, utf8(kCap
     Label2->setObjectName("Label2");
     Gauge1 = new PieGauge(this);
     Gauge1->setFixedSize(84, 84);
+    Label2->setBuddy(Gauge1);
     layOut(
         [this](QVBoxLayout* side) {
             auto* counts = new QGridLayout;

@@ -62,7 +62,14 @@ RecordList::RecordList(QWidget* parent) : QWidget(parent) {
 
     auto* headers = new QHBoxLayout;
     headers->setSpacing(0);
-    for (QLabel* panel : {Panel6, Panel1, Panel2, Panel4, Panel3}) headers->addWidget(panel);
+    QStringList captions;
+    for (QLabel* panel : {Panel6, Panel1, Panel2, Panel4, Panel3}) {
+        headers->addWidget(panel);
+        captions << panel->text();
+    }
+    // A screen reader learns the list, and its scroll bar, by the column headers above it.
+    Rich->setAccessibleName(captions.join(QStringLiteral(", ")));
+    Rich->verticalScrollBar()->setAccessibleName(Rich->accessibleName());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -1,11 +1,14 @@
 // The configuration file, the settings dialog, the main window's commands and start-up guard.
+#include "AppFonts.h"
 #include "ConfigFile.h"
 #include "FCOMCHK.h"
 #include "Main.h"
 #include "ReaderSim.h"
 #include "Screenshots.h"
 #include "ScriptedPrompts.h"
+#include "ShellTests.h"
 #include "SingleInstance.h"
+#include "TestGroups.h"
 #include "configf.h"
 
 #include <QAbstractButton>
@@ -406,5 +409,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(ShellTest)
+int runShellTests(int argc, char** argv) {
+    ShellTest test;
+    return runGroup(test, argc, argv);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    installProgramFonts();
+    return runShellTests(argc, argv) + runAccessibilityTests(argc, argv) + runKeyboardTests(argc, argv);
+}
+
 #include "tst_shell.moc"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ReaderSim.h"
+#include "TestGroups.h"
 
 #include <QStringList>
 
@@ -15,8 +16,6 @@ class QObject;
 class SimStation;
 class UploadDialog;
 
-// Runs one group, passing on only the test functions named on the command line that it has.
-int runGroup(QObject& group, int argc, char** argv);
 int runRecordTests(int argc, char** argv);
 int runExchangeTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);

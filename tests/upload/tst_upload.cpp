@@ -17,8 +17,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <cctype>
-
 QString fileLine(int reader, const sim::RecordBytes& r) {
     return FormatFileLine(reader,
                           TPunchRecord::fromBytes(QByteArray(reinterpret_cast<const char*>(r.data()), 16)));
@@ -71,22 +69,6 @@ int openDescriptorsOf(const QString& path) {
          QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::AllEntries))
         if (fd.symLinkTarget() == wanted) ++count;
     return count;
-}
-
-int runGroup(QObject& group, int argc, char** argv) {
-    const QMetaObject* meta = group.metaObject();
-    std::vector<char*> args{argv[0]};
-    bool named = false, mine = false;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (std::isalpha(static_cast<unsigned char>(arg.at(0))) && QByteArray(argv[i - 1]) != "-o") {
-            named = true;
-            if (meta->indexOfMethod(arg.split(':').first() + "()") < 0) continue;
-            mine = true;
-        }
-        args.push_back(argv[i]);
-    }
-    return named && !mine ? 0 : QTest::qExec(&group, int(args.size()), args.data());
 }
 
 int main(int argc, char** argv) {
