@@ -20,11 +20,6 @@
 #include <sys/resource.h>
 
 namespace {
-QString fileLine(int reader, const sim::RecordBytes& record) {
-    return FormatFileLine(reader, TPunchRecord::fromBytes(QByteArray(
-                                      reinterpret_cast<const char*>(record.data()), int(record.size()))));
-}
-
 QStringList lines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};

@@ -1,5 +1,7 @@
 #include "SimStation.h"
 
+#include "PunchRecord.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -61,6 +63,11 @@ void addLineSpeedRows() {
     QTest::addColumn<int>("rate");
     for (const TBaudrate rate : {br1200, br2400, br4800, br9600, br19200})
         QTest::newRow(QByteArray::number(baudRateValue(rate)).constData()) << int(rate);
+}
+
+QString fileLine(int reader, const sim::RecordBytes& record) {
+    return FormatFileLine(reader, TPunchRecord::fromBytes(QByteArray(
+                                      reinterpret_cast<const char*>(record.data()), int(record.size()))));
 }
 
 bool waitFor(const std::function<bool()>& cond, int timeoutMs) {

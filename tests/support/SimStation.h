@@ -47,5 +47,8 @@ private:
 // the TBaudrate value.
 void addLineSpeedRows();
 
+// The file line of a record a simulated reader holds.
+QString fileLine(int reader, const sim::RecordBytes& record);
+
 // Pumps events until cond holds or timeoutMs passes.
 bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);

@@ -24,8 +24,6 @@ int runRealLineTests(int argc, char** argv);
 // The process the kill test starts and kills: an on-line run on the given device.
 int runOnlineVictim(const QString& device, int readers);
 
-// The file line of a record the simulator stored.
-QString fileLine(int reader, const sim::RecordBytes& record);
 // The file lines of every record that the reader stored.
 QStringList storedLines(SimStation& station, int reader);
 // The lines of a file whose every line ends with CR LF; fails the test on a bare or missing end.

@@ -17,11 +17,6 @@
 #include <QTimer>
 #include <QtTest>
 
-QString fileLine(int reader, const sim::RecordBytes& r) {
-    return FormatFileLine(reader,
-                          TPunchRecord::fromBytes(QByteArray(reinterpret_cast<const char*>(r.data()), 16)));
-}
-
 QStringList storedLines(SimStation& station, int reader) {
     QStringList out;
     for (const sim::RecordBytes& r :
