@@ -1,5 +1,8 @@
 #include "BatchExchange.h"
 
+#include <array>
+#include <optional>
+
 namespace batch {
 namespace {
 constexpr int kCountLength = 6;
@@ -36,10 +39,16 @@ bool startUpload(ReaderLink& link, int reader) {
 // answer was lost, or the record already taken when the request itself was lost (the caller's
 // sink drops that repeat, and the next "C1" follows); a repeated "C0" acknowledgement means the
 // reader never heard the first "C1", which is then asked again.
+//
+// A good answer to "C1" is the reader's next record. The record taken before, once more, is a
+// stale frame — a late answer, or its repeat, that came in after the request had left — and the
+// answer to this "C1" was lost behind it: another "C1" would confirm that record unseen, so
+// "N0" fetches it.
 ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>& stopRequested,
                        const std::function<void(const TPunchRecord&)>& onRecord) {
     if (!startUpload(link, reader)) return ReaderEnd::NotAcknowledged;
     int retries = 0;
+    std::optional<std::array<std::uint8_t, 3>> lastSeq;
     for (;;) {
         if (stopRequested()) {
             link.SendFrame("C2", reader);
@@ -53,9 +62,14 @@ ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>
             link.SendFrame(request, reader);
             link.AwaitInput(kRecordSettleMs);
             const Reply reply = link.ReadReply(kRecordAnswerL, "C1", reader);
+            const bool askedNext = request[0] == 'C';
             if (reply.status == '1') {
-                onRecord(TPunchRecord::fromBytes(reply.data));
-                break;
+                const TPunchRecord record = TPunchRecord::fromBytes(reply.data);
+                if (!askedNext || record.Seq != lastSeq) {
+                    lastSeq = record.Seq;
+                    onRecord(record);
+                    break;
+                }
             }
             if (reply.status == 'A') return ReaderEnd::Finished;
             if (retries >= kRetryLimit) return ReaderEnd::Failed;

@@ -7,8 +7,10 @@ Poller::Poller(ReaderLink& link, std::function<bool()> stopRequested)
     : link_(link), stopRequested_(std::move(stopRequested)) {}
 
 std::optional<TPunchRecord> Poller::visit(int reader) {
-    int* const repeats =
-        reader >= 1 && reader < int(repeatVisits_.size()) ? &repeatVisits_[std::size_t(reader)] : nullptr;
+    const bool followed = reader >= 1 && reader < int(repeatVisits_.size());
+    int* const repeats = followed ? &repeatVisits_[std::size_t(reader)] : nullptr;
+    std::optional<std::array<std::uint8_t, 3>>* const lastSeq =
+        followed ? &lastSeq_[std::size_t(reader)] : nullptr;
     const bool askRepeat = repeats && *repeats > 0;
     if (askRepeat) --*repeats;
     // The visit ends with the reader's state unknown: it may hold a record not seen here.
@@ -19,6 +21,7 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
     bool nakMode = false;
     int settleMs = kFirstSettleMs;
     answered_ = false;
+    bool askedNext = !askRepeat; // the last request was "C5"
     link_.SendFrame(askRepeat ? "N0" : "C5", reader);
     for (;;) {
         if (stopRequested_()) return std::nullopt;
@@ -26,11 +29,23 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
         link_.AwaitInput(settleMs);
         const Reply reply = link_.ReadReply(kRecordAnswerL, "C5", reader);
         answered_ = answered_ || reply.status != '0';
+        const std::optional<TPunchRecord> record =
+            reply.status == '1' ? std::optional(TPunchRecord::fromBytes(reply.data)) : std::nullopt;
         switch (reply.status) {
         case '1':
             idle_ = 0;
+            // The record of the reader's last visit, once more, in answer to "C5": a stale frame
+            // (a late answer or its repeat) with the answer to this "C5" lost behind it — or the
+            // reader offers the same record again. "N0" tells: it repeats the reader's last answer.
+            if (askedNext && lastSeq && record->Seq == *lastSeq) {
+                if (retries >= kRetryLimit) return std::nullopt;
+                nakMode = true;
+                link_.AwaitQuietLine();
+                break;
+            }
             if (repeats) *repeats = 0;
-            return TPunchRecord::fromBytes(reply.data);
+            if (lastSeq) *lastSeq = record->Seq;
+            return record;
         case 'B': // "C7": nothing new
             idle_ = 0;
             if (repeats) *repeats = 0;
@@ -70,6 +85,7 @@ std::optional<TPunchRecord> Poller::visit(int reader) {
             return std::nullopt;
         }
         ++retries;
+        askedNext = false;
         link_.SendFrame("N0", reader);
     }
 }

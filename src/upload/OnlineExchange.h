@@ -56,6 +56,7 @@ private:
     int idle_ = 0;
     bool answered_ = false;
     std::array<int, 13> repeatVisits_{}; // index = reader id: visits still to begin with "N0"
+    std::array<std::optional<std::array<std::uint8_t, 3>>, 13> lastSeq_{}; // of the last record returned
 };
 
 // What a collecting loop does with a record once it is on the disk.

@@ -17,7 +17,8 @@ QByteArray recordData(int seq) {
 
 // Plays reader 1 from a script of answers, one per request: "ack" the request's own code, "rec"
 // the next record, "bad" the same with a wrong checksum, "again" the last answer repeated,
-// "-" silence, anything else that answer code.
+// "stale" the record before once more while the answer to this request (the next record) is
+// lost behind it, "-" silence, anything else that answer code.
 struct ScriptedReader {
     explicit ScriptedReader(QStringList steps, const char* echo = "C1")
         : script(std::move(steps)), recordCode(echo) {}
@@ -30,6 +31,11 @@ struct ScriptedReader {
         if (script.isEmpty()) return {};
         const QString step = script.takeFirst();
         const char code[3] = {char(frame.at(2) - 0x20), char(frame.at(3) - 0x20), 0};
+        if (step == QLatin1String("stale")) {
+            const QByteArray stale = last;
+            last = readerFrame(code, 1, recordData(nextSeq++));
+            return stale;
+        }
         QByteArray answer = last;
         if (step == QLatin1String("ack"))
             answer = readerFrame(code, 1);
@@ -102,6 +108,9 @@ private slots:
         QTest::newRow("C6 lost: its repeat ends the reader")
             << QStringList{"ack", "rec", "-", "C6"} << QStringList{"C0", "C1", "C1", "N0"} << int(E::Finished)
             << QList<int>{1};
+        QTest::newRow("a stale record in front of the answer: N0 fetches the record behind it")
+            << QStringList{"ack", "rec", "stale", "again", "C6"} << QStringList{"C0", "C1", "C1", "N0", "C1"}
+            << int(E::Finished) << QList<int>{1, 2};
         QTest::newRow("silent from the start: ten N0")
             << (QStringList{"ack"} + times(11, "-")) << (QStringList{"C0", "C1"} + times(10, "N0"))
             << int(E::Failed) << QList<int>{};
@@ -152,6 +161,8 @@ private slots:
             << 3 << QStringList{"-", "C6", "-"} << QStringList{"C5", "N0", "C5"} << 0 << 2;
         QTest::newRow("a repeated batch answer: no on-line record is out")
             << 3 << QStringList{"-", "C0", "C7"} << QStringList{"C5", "N0", "C5"} << 0 << 0;
+        QTest::newRow("a stale record in front of the answer: N0 fetches the record behind it")
+            << 2 << QStringList{"rec", "stale", "again"} << QStringList{"C5", "C5", "N0"} << 2 << 0;
         QTest::newRow("N0 answer passes the reader over")
             << 1 << QStringList{"N0"} << QStringList{"C5"} << 0 << 0;
         QTest::newRow("bad answer: N0")
