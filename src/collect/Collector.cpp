@@ -174,8 +174,7 @@ RecordSink& Collector::sink() {
     return *sink_;
 }
 
-void Collector::takeRecord(int reader, const TPunchRecord& record, const Verdict& verdict) {
-    Q_UNUSED(record);
+void Collector::takeRecord(int reader, const Verdict& verdict) {
     ReaderNote& note = state_.reader(reader);
     ++note.recordsToday;
     note.lastSeq = verdict.seq;
@@ -236,9 +235,7 @@ void Collector::visitAll() {
     for (int reader = 1; reader <= settings_.readerCount && !env_.stopRequested(); ++reader)
         online::visitReaders(
             poller_, sink(), reader, reader,
-            [this](int id, const TPunchRecord& record, const Verdict& verdict) {
-                takeRecord(id, record, verdict);
-            },
+            [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
             [this](int id, bool answered) { visited(id, answered); });
 }
 

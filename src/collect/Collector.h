@@ -54,7 +54,7 @@ private:
     void waitToRetry();
     void cycle();
     void visitAll();
-    void takeRecord(int reader, const TPunchRecord& record, const Verdict& verdict);
+    void takeRecord(int reader, const Verdict& verdict);
     void visited(int reader, bool answered);
     RecordSink& sink();
     void turnOfTheHour(const QDateTime& now);
