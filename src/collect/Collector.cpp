@@ -1,6 +1,7 @@
 #include "Collector.h"
 
 #include "BatchExchange.h"
+#include "RecordExchange.h"
 #include "ClockSnapshot.h"
 #include "FileError.h"
 #include "Formats.h"
@@ -25,13 +26,26 @@ QString readerName(int id) {
 
 Collector::Collector(const CollectOptions& options, const LineSettings& settings, CollectorEnv env)
     : options_(options), settings_(settings), env_(std::move(env)), link_(comm_, qtLinkEnv()),
-      poller_(link_, env_.stopRequested), state_(options.workDir, settings.readerCount) {
+      session_(link_, env_.stopRequested,
+               online::OnlineSession::Hooks{
+                   [this] { return env_.now().date(); },
+                   [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
+                   [this](int id, bool answered) { visited(id, answered); },
+                   [this](const QString& path) {
+                       for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
+                       log(QStringLiteral("writing to ") + path);
+                   }}),
+      state_(options.workDir, settings.readerCount) {
     applySettings(settings_, comm_);
     link_.timing().follow(comm_);
     link_.ReaderCount = settings_.readerCount;
     link_.SelectedReader = 0;
     link_.setPortControl(PortControl{[this] { return comm_.isOpen(); }, [this] { openLine(comm_); },
                                      [this] { comm_.Close(); }});
+    link_.attachLedger(QDir(options_.workDir).filePath(OwedLedger::kFileName),
+                       !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
+    // A scheduled job (or a batch's "C0") to a reader that may still hold a record first settles it.
+    link_.setSettler([this](int id) { upload::settleForOtherJob(link_, id, env_.now().date()); });
     state_.setPort(QStringLiteral("%1 not opened yet").arg(QString::fromStdString(settings_.deviceName)));
 }
 
@@ -53,6 +67,7 @@ int Collector::run() {
             step();
         } catch (const LineLost& e) {
             lostAt_ = env_.now();
+            retry_.lost(lostAt_.toMSecsSinceEpoch());
             lineTrouble_ = QStringLiteral("lost");
             log(QStringLiteral("port %1 lost: %2")
                     .arg(QString::fromStdString(settings_.deviceName), e.portError().c_str()));
@@ -68,14 +83,13 @@ int Collector::run() {
             const QString error = QStringLiteral("error: ") + QString::fromUtf8(e.what());
             if (error != lastError_) log(error);
             lastError_ = error;
-            sink_.reset();
-            repeatOnOpen_ = true;
+            session_.dropFile();
             waitToRetry();
         }
     }
     QString closing;
     try {
-        if (sink_) sink_->close();
+        session_.close();
     } catch (const std::exception& e) {
         closing = QStringLiteral(" (closing the file: ") + QString::fromUtf8(e.what()) + ')';
     }
@@ -120,14 +134,12 @@ bool Collector::openPort() {
     noteState(true);
     lineTrouble_.clear();
     lostAt_ = QDateTime();
-    retryMs_ = kFirstRetryMs;
-    repeatOnOpen_ = true;
+    retry_.opened(env_.now().toMSecsSinceEpoch());
     return true;
 }
 
 void Collector::waitToRetry() {
-    pause(retryMs_);
-    retryMs_ = std::min(retryMs_ * 2, kLongestRetryMs);
+    pause(retry_.nextWaitMs());
 }
 
 void Collector::cycle() {
@@ -135,12 +147,9 @@ void Collector::cycle() {
     if (lastStep_.isValid()) runScheduledJobs(lastStep_, now);
     lastStep_ = now;
     turnOfTheHour(now);
-    if (repeatOnOpen_) {
-        poller_.repeatFirst(1, settings_.readerCount);
-        repeatOnOpen_ = false;
-    }
-    visitAll();
-    if (poller_.idleTooLong()) {
+    makeOutputFolder();
+    session_.cycle(1, settings_.readerCount);
+    if (session_.idleTooLong()) {
         if (!noReaders_) log(QStringLiteral("no reader answers; polling on once a second"));
         noReaders_ = true;
         noteState();
@@ -153,25 +162,10 @@ void Collector::cycle() {
     noteState();
 }
 
-RecordSink& Collector::sink() {
-    const QDate today = env_.now().date();
-    const QString name = UploadFileName('A', today.year(), today.month(), today.day());
-    if (!sink_) {
-        if (!outputDirExists()) {
-            if (!QDir().mkpath(hostPath(kOutputDir))) throwFileError(hostPath(kOutputDir), errno);
-            log(QStringLiteral("made the output folder ") + hostPath(kOutputDir));
-        }
-        sink_ = std::make_unique<RecordSink>(name, UploadFile::Mode::Append);
-        sink_->rememberLatestRecords();
-        sinkDay_ = today;
-        log(QStringLiteral("writing to ") + sink_->path());
-    } else if (today != sinkDay_) {
-        sink_->moveTo(name, UploadFile::Mode::Append);
-        sinkDay_ = today;
-        for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
-        log(QStringLiteral("a new day: writing to ") + sink_->path());
-    }
-    return *sink_;
+void Collector::makeOutputFolder() {
+    if (outputDirExists()) return;
+    if (!QDir().mkpath(hostPath(kOutputDir))) throwFileError(hostPath(kOutputDir), errno);
+    log(QStringLiteral("made the output folder ") + hostPath(kOutputDir));
 }
 
 void Collector::takeRecord(int reader, const Verdict& verdict) {
@@ -216,27 +210,10 @@ void Collector::turnOfTheHour(const QDateTime& now) {
 
 void Collector::runScheduledJobs(const QDateTime& previous, const QDateTime& now) {
     const bool clocks = options_.clocksAt && options_.clocksAt->passedBetween(previous, now);
-    const bool batch = options_.batchAt && options_.batchAt->passedBetween(previous, now);
-    if (!clocks && !batch) return;
-    settleRepeats();
+    if (options_.batchAt && options_.batchAt->passedBetween(previous, now)) batchDay_ = now.date();
     if (clocks) setClocks();
-    if (batch && !env_.stopRequested()) runBatch();
-    // The jobs changed what each reader would repeat: nothing is owed from before them.
+    if (batchDay_.isValid() && !env_.stopRequested()) runBatch();
     lastStep_ = env_.now();
-}
-
-void Collector::settleRepeats() {
-    for (int i = 0; i < online::kRepeatVisits && poller_.repeatsPending() && !env_.stopRequested(); ++i)
-        visitAll();
-}
-
-// Reader by reader, so that a record taken after midnight goes into the new day's file.
-void Collector::visitAll() {
-    for (int reader = 1; reader <= settings_.readerCount && !env_.stopRequested(); ++reader)
-        online::visitReaders(
-            poller_, sink(), reader, reader,
-            [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
-            [this](int id, bool answered) { visited(id, answered); });
 }
 
 void Collector::setClocks() {
@@ -254,32 +231,36 @@ void Collector::setClocks() {
 }
 
 void Collector::runBatch() {
-    const QDate day = env_.now().date();
-    const QString name = UploadFileName('B', day.year(), day.month(), day.day());
-    const QString earlier = RotateBatchFile(name.chopped(4));
-    RecordSink file(name, UploadFile::Mode::Truncate);
-    if (!earlier.isEmpty()) file.rememberLastRecords(earlier);
-    log(QStringLiteral("batch upload of all readers into ") + file.path());
-    int total = 0;
-    for (int id = 1; id <= settings_.readerCount; ++id) {
-        int taken = 0;
-        link_.ClearInput();
-        const batch::ReaderEnd end =
-            batch::uploadReader(link_, id, env_.stopRequested, [&](const TPunchRecord& record) {
-                if (file.take(id, record)) ++taken;
-            });
-        total += taken;
-        if (end == batch::ReaderEnd::Stopped) break;
-        QString result = QStringLiteral("%1 records").arg(taken);
-        if (end == batch::ReaderEnd::NotAcknowledged) result += QStringLiteral(", did not take C0: skipped");
-        if (end == batch::ReaderEnd::Failed) {
-            link_.SendFrame("C2", id);
-            result += QStringLiteral(", broke off (answers bad or missing): the rest stays in the reader");
-        }
-        log(readerName(id) + QStringLiteral(" batch: ") + result);
-    }
-    file.close();
-    log(QStringLiteral("batch upload done: %1 records").arg(total));
+    const std::unique_ptr<RecordSink> file =
+        batchBegun_ ? batch::resumeBatchFile(batchDay_) : batch::beginBatchFile(batchDay_);
+    log((batchBegun_ ? QStringLiteral("batch upload of all readers goes on in ")
+                     : QStringLiteral("batch upload of all readers into ")) +
+        file->path());
+    batchBegun_ = true;
+    std::vector<int> readers;
+    for (int id = 1; id <= settings_.readerCount; ++id)
+        if (std::find(batchDone_.begin(), batchDone_.end(), id) == batchDone_.end()) readers.push_back(id);
+    int before = 0;
+    const auto ended = [&](int id, batch::ReaderEnd end) {
+        if (end == batch::ReaderEnd::Stopped) return;
+        batchDone_.push_back(id);
+        QString text = QStringLiteral("%1 records").arg(file->taken() - before);
+        if (end == batch::ReaderEnd::NotAcknowledged) text += QStringLiteral(", did not take C0: skipped");
+        if (end == batch::ReaderEnd::GivenUp)
+            text += QStringLiteral(", may still hold a record from before and does not answer: not asked");
+        if (end == batch::ReaderEnd::Failed)
+            text += QStringLiteral(", broke off (answers bad or missing): the rest stays in the reader");
+        log(readerName(id) + QStringLiteral(" batch: ") + text);
+    };
+    batch::BatchJob job(link_, *file,
+                        batch::BatchJob::Hooks{env_.stopRequested, [&](int) { before = file->taken(); }, {}, ended});
+    job.run(readers, true);
+    file->close();
+    if (env_.stopRequested()) return;
+    log(QStringLiteral("batch upload done: %1 records").arg(file->taken()));
+    batchDay_ = QDate();
+    batchBegun_ = false;
+    batchDone_.clear();
 }
 
 void Collector::pause(int ms) {

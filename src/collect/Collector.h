@@ -11,6 +11,7 @@
 #include "CollectState.h"
 #include "CommInt.h"
 #include "ConfigFile.h"
+#include "LineRetry.h"
 #include "OnlineExchange.h"
 #include "ReaderLink.h"
 #include "RecordSink.h"
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 #include <memory>
 #include <optional>
 
@@ -32,12 +34,9 @@ struct CollectorEnv {
 
 class Collector {
 public:
-    static constexpr int kIdlePauseMs = 1000;    // between cycles while no reader answers
-    static constexpr int kFirstRetryMs = 500;    // the first wait before the port is opened again
-    static constexpr int kLongestRetryMs = 4000; // the longest
-    // Visits without an answer before a reader counts as silent: more than the visits after an
-    // open that begin with "N0", which a reader with nothing to repeat does not answer.
-    static constexpr int kSilentVisits = online::kRepeatVisits + 2;
+    static constexpr int kIdlePauseMs = 1000; // between cycles while no reader answers
+    // Visits without an answer before a reader counts as silent.
+    static constexpr int kSilentVisits = 5;
     static constexpr int kStateEveryMs = 2000; // the state file is written at most this often
 
     // The working directory must be the current one (the port's COMn links and DATA2 are there).
@@ -53,17 +52,15 @@ private:
     bool openPort();
     void waitToRetry();
     void cycle();
-    void visitAll();
     void takeRecord(int reader, const Verdict& verdict);
     void visited(int reader, bool answered);
-    RecordSink& sink();
+    void makeOutputFolder();
     void turnOfTheHour(const QDateTime& now);
     void runScheduledJobs(const QDateTime& previous, const QDateTime& now);
+    // The day's batch upload of all readers; one that broke off (an error) goes on where it was
+    // when it runs again, in the same file.
     void runBatch();
     void setClocks();
-    // Visits readers while some may still hold a record whose answer was lost, so that a job
-    // that changes what a reader would repeat does not come between.
-    void settleRepeats();
     void pause(int ms);
     void noteState(bool force = false);
     void log(const QString& text) const { env_.log(text); }
@@ -73,13 +70,14 @@ private:
     CollectorEnv env_;
     TComm comm_;
     ReaderLink link_;
-    online::Poller poller_;
+    online::OnlineSession session_;
     CollectState state_;
-    std::unique_ptr<RecordSink> sink_;
-    QDate sinkDay_;
-    bool repeatOnOpen_ = true; // the next cycle after an open begins with "N0" to every reader
-    bool noReaders_ = false;   // logged that no reader answers
-    int retryMs_ = kFirstRetryMs;
+    bool noReaders_ = false; // logged that no reader answers
+    LineRetry retry_;
+    // The batch under way: its day, and the readers it has done (an error broke it off).
+    QDate batchDay_;
+    bool batchBegun_ = false; // its file is begun: going on, it is not moved aside again
+    std::vector<int> batchDone_;
     QString lineTrouble_; // what went wrong with the port, once logged
     QString lastError_;   // the last other error, once logged
     QDateTime lostAt_;

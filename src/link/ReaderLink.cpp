@@ -97,9 +97,49 @@ void ReaderLink::SendFrame(const char* command, int reader) {
     SendDataFrame(command, 3, nullptr, reader);
 }
 
+void ReaderLink::SendProbe(int reader) {
+    probing_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{probing_};
+    SendFrame("A0", reader);
+}
+
+bool ReaderLink::mayAsk(const char* command, int reader) {
+    if (commandIs(reinterpret_cast<const quint8*>(command), "N0") || probing_) return true;
+    const int first = reader == kBroadcastAddress ? 1 : reader;
+    const int last = reader == kBroadcastAddress ? std::min(ReaderCount, kMaxReaders) : reader;
+    const auto owedOne = [&] {
+        for (int r = first; r <= last; ++r)
+            if (ledger.owed(r)) return r;
+        return 0;
+    };
+    if (!owedOne()) return true;
+    if (settler_ && !settling_) {
+        settling_ = true;
+        struct Done {
+            bool& flag;
+            ~Done() { flag = false; }
+        } done{settling_};
+        for (int r = first; r <= last; ++r)
+            if (ledger.owed(r)) settler_(r);
+    }
+    if (const int still = owedOne()) {
+        qCInfo(lcLink) << "reader" << still << "may still hold a record that is not stored: only N0 goes to it;"
+                       << command << "not sent";
+        return false;
+    }
+    return true;
+}
+
 void ReaderLink::SendDataFrame(const char* command, int L, const quint8* data, int reader) {
     Q_ASSERT(L >= 3 && L + 3 <= kReplyBufferSize && L + kOffset <= 0xFF);
+    const bool allowed = mayAsk(command, reader);
     ClearInput();
+    if (!allowed) return;
+    if (command[0] == 'C' && (command[1] == '1' || command[1] == '5'))
+        ledger.markOwed(reader, command[1] == '1' ? 'B' : 'A');
     QByteArray body;
     body.reserve(L + 3);
     body.append(char(STX));
@@ -259,6 +299,7 @@ void ReaderLink::AwaitQuietLine() {
         if (pull()) rx_.clear();
         const std::int64_t t = now();
         if (t - lastInputUs_ >= quietUs || t >= giveUpUs) return;
+        env_.processEvents(false);
         env_.sleep(kStepMs);
     }
 }
@@ -270,6 +311,8 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     quint8 buf[kReplyBufferSize] = {};
     const int got = takeInput(buf, kReplyBufferSize);
     reply.code = wholeFrameCode(buf, got, reader);
+    if (!reply.code.isEmpty()) ++framesHeard_;
+    const bool lengthAsked = lengthValue(buf[4]) == L;
     if (buf[0] != STX) {
         reply.status = '5';
         return reply;
@@ -281,17 +324,17 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     }
     if (buf[1] != quint8(reader)) {
         reply.status = '6';
-    } else if (const QByteArray sum = ChecksumChars();
-               quint8(sum[0]) == buf[L + 3] && quint8(sum[1]) == buf[L + 4] && commandIs(buf + 2, command)) {
+    } else if (const QByteArray sum = ChecksumChars(); lengthAsked && quint8(sum[0]) == buf[L + 3] &&
+                                                       quint8(sum[1]) == buf[L + 4] && commandIs(buf + 2, command)) {
         reply.status = '1';
         reply.data = QByteArray(reinterpret_cast<const char*>(buf + 5), L - 3);
-    } else if (commandIs(buf + 2, "N0")) {
+    } else if (reply.code == "N0") {
         reply.status = '3';
-    } else if (commandIs(buf + 2, "C6")) {
+    } else if (reply.code == "C6") {
         reply.status = 'A';
-    } else if (commandIs(buf + 2, "C7")) {
+    } else if (reply.code == "C7") {
         reply.status = 'B';
-    } else if (commandIs(buf + 2, "N1")) {
+    } else if (reply.code == "N1") {
         reply.status = 'C';
     } else {
         reply.status = count == L + 5 ? '2' : '4';
@@ -300,10 +343,13 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     return reply;
 }
 
+// An acknowledgement counts only as a whole short frame: the start byte and the length value of
+// a frame without data, besides the checksum.
 int ReaderLink::ReadWriteAck(const char* command) {
     if (pending() == 0) return 0;
     quint8 buf[kAckBufferSize] = {};
     takeInput(buf, kAckBufferSize);
+    const bool shortFrame = buf[0] == STX && lengthValue(buf[4]) == 3;
     Checksum = 0;
     for (int i = 1; i <= 5; ++i) {
         AddChecksum(buf[i]);
@@ -311,7 +357,8 @@ int ReaderLink::ReadWriteAck(const char* command) {
     }
     const QByteArray sum = ChecksumChars();
     int result = 2;
-    if (quint8(sum[0]) == buf[6] && quint8(sum[1]) == buf[7]) {
+    if (shortFrame && quint8(sum[0]) == buf[6] && quint8(sum[1]) == buf[7]) {
+        ++framesHeard_;
         if (commandIs(buf + 2, command))
             result = 1;
         else if (commandIs(buf + 2, "N0"))
@@ -409,6 +456,18 @@ void ReaderLink::runOnLine(const std::function<void()>& job) {
         port_.open();
         rx_.clear();
     }
+    ledger.reload();
+    struct Checkpoint {
+        OwedLedger& ledger;
+        ~Checkpoint() {
+            // The job is over, whichever way: an owed reader must be found owed after a power cut.
+            try {
+                if (ledger.anyOwed()) ledger.checkpoint();
+            } catch (const std::exception& e) {
+                qCWarning(lcLink) << "the ledger cannot be forced to the disk:" << e.what();
+            }
+        }
+    } checkpoint{ledger};
     try {
         job();
     } catch (const ECommError& e) {

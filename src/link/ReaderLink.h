@@ -11,6 +11,7 @@
 
 #include "CommLine.h"
 #include "LineTiming.h"
+#include "OwedLedger.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,6 +48,10 @@ struct PortControl {
 //   '0' no answer        '5' no STX            '6' wrong reader      '1' good answer
 //   '3' "N0"             'A' "C6"              'B' "C7"              'C' "N1"
 //   '2' checksum or command error (exactly L + 5 bytes)              '4' length error
+// Every answer counts only whole and checked: '1' needs the length value asked for and a right
+// checksum; the answer codes '3', 'A', 'B' and 'C' need a whole short frame from the reader with
+// a right checksum. A flipped bit that makes a record answer read "C7" is a bad answer ('2'),
+// never "nothing new".
 struct Reply {
     char status = '0';
     QByteArray data;
@@ -71,6 +76,8 @@ public:
     static constexpr int frameBytes(int L) { return L + 5; }
 
     CommLine& Comm;
+    // What each reader may still hold unstored; every request passes it (see SendDataFrame).
+    OwedLedger ledger;
     std::uint32_t Checksum = 0;
     std::int32_t TickCount = 0;
     int SelectedReader = 1; // 0 means all readers
@@ -82,8 +89,17 @@ public:
     QByteArray ChecksumChars() const;
     void SendFrame(const char* command, int reader);
     // L is the length value (data bytes + 3, at least 4); data holds L - 3 bytes.
+    //
+    // A reader the ledger holds owed gets nothing but "N0": any other request is first left to
+    // the settler (which asks the reader to repeat its last answer and stores what it hands out),
+    // and is not sent when the reader is still owed after it — its answer is then missing, as a
+    // silent reader's is. A broadcast waits for every configured reader so. "C1" and "C5", which
+    // can hand out a record, mark the reader owed before they leave.
     void SendDataFrame(const char* command, int L, const quint8* data, int reader);
     void SendDataFrame(const char* command, const QByteArray& data, int reader);
+    // "A0" to a reader held owed: the one request besides "N0" that may go to it, when the rule
+    // for a reader with nothing to repeat asks whether it is there at all.
+    void SendProbe(int reader);
     // Bytes outside the frame format (the fixed-amount records and the port tests), on the
     // line's clock like every frame.
     void WriteRaw(const QByteArray& bytes) { writeBytes(bytes); }
@@ -112,9 +128,9 @@ public:
     // A plain wait of ms after the request has left, whatever comes: for requests whose answer
     // is only looked at if it is already there.
     void PauseAfterRequest(int ms);
-    // Waits (plainly) until no input has come for the line's inter-byte time: the rest of a cut
-    // or garbled answer that may still be arriving, so that the next request's ClearInput drops
-    // it rather than the next answer being read behind it.
+    // Waits, handling window events, until no input has come for the line's inter-byte time:
+    // the rest of a cut or garbled answer that may still be arriving, so that the next
+    // request's ClearInput drops it rather than the next answer being read behind it.
     void AwaitQuietLine();
     LineTiming& timing() { return timing_; }
     const LineTiming& timing() const { return timing_; }
@@ -136,11 +152,21 @@ public:
     static QString writeAckText(int result);
 
     void setPortControl(PortControl control) { port_ = std::move(control); }
+    // Keeps the ledger in the file at path (see OwedLedger::attach).
+    void attachLedger(const QString& path, bool history) { ledger.attach(path, history); }
+    // What settles a reader held owed before another request may go to it: asks it to repeat its
+    // last answer and stores what it hands out (the upload's, which knows the record files).
+    void setSettler(std::function<void(int reader)> settler) { settler_ = std::move(settler); }
+    // Whole frames with a right checksum heard from any reader so far: a reader silent while
+    // others answer is silent by itself, not by a cut line.
+    int framesHeard() const { return framesHeard_; }
     // The main timer, whose firings WaitTicks counts: it is run only while WaitTicks waits, so
     // that an idle program is not woken by it.
     void setTickSource(std::function<void(bool run)> source) { tickSource_ = std::move(source); }
     // Runs a job on the line. A port left closed (a lost line, a failed open) is opened first,
-    // so that the job after an adapter was pulled and plugged in again just works. When the line
+    // so that the job after an adapter was pulled and plugged in again just works. The ledger is
+    // taken up again from its file first (another program may have used the line), and forced
+    // to the disk after the job when it leaves a reader owed. When the line
     // is lost during the job (hang-up, adapter pulled) the port is closed and the job ends with
     // a LineLost error that says so in Korean. Other errors pass through.
     void runOnLine(const std::function<void()>& job);
@@ -149,7 +175,13 @@ public:
     void sleep(int ms) { env_.sleep(ms); }
 
 private:
+    // Whether command may go to reader now (see SendDataFrame).
+    bool mayAsk(const char* command, int reader);
     PortControl port_;
+    std::function<void(int reader)> settler_;
+    bool settling_ = false;
+    bool probing_ = false;
+    int framesHeard_ = 0;
     std::function<void(bool run)> tickSource_;
     std::int64_t now() const;
     void writeBytes(const QByteArray& bytes);

@@ -17,11 +17,14 @@
 #include "FSikDn.h"
 #include "Glyphs.h"
 #include "Prompts.h"
+#include "RecordExchange.h"
 #include "THWAK.h"
+#include "UploadFiles.h"
 #include "configf.h"
 #include "csplash.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -94,6 +97,12 @@ TMainForm::TMainForm(int startDelayMs)
 
 TMainForm::~TMainForm() {
     Comm.Close();
+    // Forced to the disk as the program ends, the ledger is trusted after a power cut too.
+    try {
+        Link.ledger.checkpoint();
+    } catch (const std::exception&) {
+        // Nothing left to tell it to: the next start takes the file as it finds it.
+    }
 }
 
 QAction* TMainForm::addCommand(QMenu* menu, const char* name, const QString& caption,
@@ -234,8 +243,17 @@ void TMainForm::FormActivate() {
         } else {
             openDialog<TForm_Config>(Comm, Link.ReaderCount, imsi, ConfigFileName);
         }
+        attachLedger();
         openPort();
     });
+}
+
+// The ledger of what the readers may still hold lives beside the settings; a reader it holds
+// owed is settled (its record stored in today's file) before any other job's request goes to it.
+void TMainForm::attachLedger() {
+    Link.setSettler([this](int reader) { upload::settleForOtherJob(Link, reader, QDate::currentDate()); });
+    Link.attachLedger(QString::fromLatin1(OwedLedger::kFileName),
+                      !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
 }
 
 // The line's timing follows the settings even when the port does not open, so that the next

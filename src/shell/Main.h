@@ -78,6 +78,7 @@ private:
     void addSpeedButton(QWidget* bar, const char* name, const QString& hint, int glyph,
                         void (TMainForm::*handler)());
     void openPort();
+    void attachLedger();
     template <class Dialog, class... Args> void openDialog(Args&&... args);
     bool activated_ = false;
     QString lineIndicator_; // the indicator's text while it shows a lost line

@@ -1,11 +1,15 @@
 #include "BatchExchange.h"
 
-#include <array>
-#include <optional>
+#include "Formats.h"
+#include "UploadFiles.h"
 
 namespace batch {
 namespace {
 constexpr int kCountLength = 6;
+
+QString batchFileName(const QDate& day) {
+    return UploadFileName('B', day.year(), day.month(), day.day());
+}
 } // namespace
 
 Reply requestCount(ReaderLink& link, int reader, int waitMs) {
@@ -20,64 +24,94 @@ QString countDigits(const Reply& reply) {
     return digits;
 }
 
-namespace {
-// "C0" only sets the reader back to its first unconfirmed record, so asking again after a lost
-// request or acknowledgement is harmless.
-bool startUpload(ReaderLink& link, int reader) {
+std::unique_ptr<RecordSink> beginBatchFile(const QDate& day) {
+    const QString name = batchFileName(day);
+    RotateBatchFile(name.chopped(4));
+    return std::make_unique<RecordSink>(name, UploadFile::Mode::Truncate);
+}
+
+std::unique_ptr<RecordSink> resumeBatchFile(const QDate& day) {
+    return std::make_unique<RecordSink>(batchFileName(day), UploadFile::Mode::Append);
+}
+
+BatchJob::BatchJob(ReaderLink& link, RecordSink& sink, Hooks hooks)
+    : link_(link), sink_(sink), hooks_(std::move(hooks)) {}
+
+// "C0" only sets the reader back to its first unconfirmed record (or its first record), so asking
+// again after a lost request or acknowledgement is harmless.
+bool BatchJob::startUpload(int reader) {
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        link.SendFrame("C0", reader);
-        link.AwaitAnswer(kAckWaitMs);
-        if (link.ReadWriteAck("C0") == 1) return true;
+        link_.SendFrame("C0", reader);
+        link_.AwaitAnswer(kAckWaitMs);
+        if (link_.ReadWriteAck("C0") == 1) return true;
     }
     return false;
 }
-} // namespace
 
-// The reader moves on to its next record only when asked with "C1". After silence or a bad
-// answer it is never asked with "C1", which would confirm a record whose answer was lost on the
-// way, but with "N0": it then repeats its last answer. That is the record wanted when only the
-// answer was lost, or the record already taken when the request itself was lost (the caller's
-// sink drops that repeat, and the next "C1" follows); a repeated "C0" acknowledgement means the
-// reader never heard the first "C1", which is then asked again.
-//
-// A good answer to "C1" is the reader's next record. The record taken before, once more, is a
-// stale frame — a late answer, or its repeat, that came in after the request had left — and the
-// answer to this "C1" was lost behind it: another "C1" would confirm that record unseen, so
-// "N0" fetches it.
-ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>& stopRequested,
-                       const std::function<void(const TPunchRecord&)>& onRecord) {
-    if (!startUpload(link, reader)) return ReaderEnd::NotAcknowledged;
+// "C2" leaves the reader's records where they are; it is not sent to a reader that may still
+// hold a record not stored (the ledger keeps it back).
+void BatchJob::abandon(int reader) {
+    link_.SendFrame("C2", reader);
+}
+
+ReaderEnd BatchJob::uploadReader(int reader, bool alone) {
+    upload::RecordExchange exchange(link_, sink_, upload::kBatch, alone);
     int retries = 0;
-    std::optional<std::array<std::uint8_t, 3>> lastSeq;
+    int settleMs = kRecordSettleMs;
+    // One step: a request and its answer; false when the reader's retries are used up.
+    const auto step = [&](upload::Turn& turn) {
+        turn = exchange.ask(reader, settleMs);
+        if (turn.outcome == upload::Turn::Took) {
+            if (hooks_.took) hooks_.took(reader, *turn.record, sink_.taken());
+            link_.processEvents();
+            return true;
+        }
+        if (turn.outcome == upload::Turn::NoMore) return true;
+        if (retries >= kRetryLimit) return false;
+        ++retries;
+        if (turn.heard == upload::Heard::Garbled || turn.heard == upload::Heard::OtherFrame) link_.AwaitQuietLine();
+        return true;
+    };
+    upload::Turn turn;
+    // A reader owed from before (a run that broke off, another job, another program) repeats its
+    // last answer first: what it hands out goes into this job's file.
+    while (exchange.owed(reader))
+        if (!step(turn)) return ReaderEnd::GivenUp;
+    if (!startUpload(reader)) return ReaderEnd::NotAcknowledged;
     for (;;) {
-        if (stopRequested()) {
-            link.SendFrame("C2", reader);
-            link.AwaitAnswer(kAckWaitMs);
-            link.ClearInput();
+        // A stop while the reader is owed leaves it so, for the next job to settle.
+        if (hooks_.stopRequested && hooks_.stopRequested()) {
+            abandon(reader);
+            link_.AwaitAnswer(kAckWaitMs);
+            link_.ClearInput();
             return ReaderEnd::Stopped;
         }
-        link.processEvents();
-        const char* request = "C1";
-        for (;;) {
-            link.SendFrame(request, reader);
-            link.AwaitInput(kRecordSettleMs);
-            const Reply reply = link.ReadReply(kRecordAnswerL, "C1", reader);
-            const bool askedNext = request[0] == 'C';
-            if (reply.status == '1') {
-                const TPunchRecord record = TPunchRecord::fromBytes(reply.data);
-                if (!askedNext || record.Seq != lastSeq) {
-                    lastSeq = record.Seq;
-                    onRecord(record);
-                    break;
-                }
-            }
-            if (reply.status == 'A') return ReaderEnd::Finished;
-            if (retries >= kRetryLimit) return ReaderEnd::Failed;
-            ++retries;
-            if (reply.status != '0') link.AwaitQuietLine();
-            request = reply.code == "C0" ? "C1" : "N0";
-        }
+        link_.processEvents();
+        if (!step(turn)) return ReaderEnd::Failed;
+        if (turn.outcome == upload::Turn::NoMore) return ReaderEnd::Finished;
     }
+}
+
+BatchJob::Result BatchJob::run(const std::vector<int>& readers, bool goOnAfterFailure) {
+    Result result;
+    for (const int reader : readers) {
+        if (hooks_.readerStarts) hooks_.readerStarts(reader);
+        result.lastReader = reader;
+        result.last = uploadReader(reader, readers.size() == 1);
+        if (result.last == ReaderEnd::Failed) abandon(reader);
+        if (hooks_.readerEnds) hooks_.readerEnds(reader, result.last);
+        if (result.last == ReaderEnd::Stopped) return result;
+        if (result.last == ReaderEnd::Finished) continue;
+        result.notUploaded.push_back(reader);
+        if (result.last == ReaderEnd::Failed && !goOnAfterFailure) return result;
+    }
+    return result;
+}
+
+QString readerList(const std::vector<int>& readers) {
+    QStringList names;
+    for (const int reader : readers) names << twoDigits(reader) + QStringLiteral("번");
+    return names.join(QLatin1Char(' '));
 }
 
 } // namespace batch

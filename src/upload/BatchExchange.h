@@ -1,12 +1,18 @@
-// The batch upload's exchanges with one reader: the record count ("C4") and the upload itself
-// ("C0", then "C1" until "C6", with "N0" after silence or a bad answer and "C2" when it is
-// abandoned).
+// The batch upload: the record count ("C4") and the job that fetches every record the readers
+// hold ("C0", then "C1" until "C6"; see RecordExchange for what follows a lost or bad answer),
+// as the batch dialog and the collector's scheduled batch run it.
 #pragma once
 
 #include "PunchRecord.h"
 #include "ReaderLink.h"
+#include "RecordExchange.h"
+#include "RecordSink.h"
+
+#include <QDate>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace batch {
 
@@ -24,14 +30,51 @@ QString countDigits(const Reply& reply);
 
 enum class ReaderEnd {
     Finished,        // the reader answered "C6": nothing left
-    NotAcknowledged, // no good "C0" echo: the reader is skipped without a message
-    Stopped,         // the operator stopped the job: "C2" sent and the input cleared
-    Failed,          // the retries are used up; the caller reports it and sends "C2"
+    NotAcknowledged, // no good "C0" echo: the reader is skipped
+    GivenUp,         // it may still hold a record from before and did not settle: not asked
+    Stopped,         // the operator stopped the job ("C2" sent when it may be)
+    Failed,          // the retries are used up; "C2" sent when it may be
 };
 
-// Uploads every record reader holds. stopRequested is asked before each new "C1"; onRecord
-// gets every good record before the next request leaves, a repeat of the last one included.
-ReaderEnd uploadReader(ReaderLink& link, int reader, const std::function<bool()>& stopRequested,
-                       const std::function<void(const TPunchRecord&)>& onRecord);
+// The day's batch file: a new job moves an earlier file of the day aside (see RotateBatchFile)
+// and begins it empty; a job resumed after an error (the line lost, the disk full) goes on in
+// it. Raises FileError.
+std::unique_ptr<RecordSink> beginBatchFile(const QDate& day);
+std::unique_ptr<RecordSink> resumeBatchFile(const QDate& day);
+
+// One job over readers in ascending order, every record into the sink before the next request.
+class BatchJob {
+public:
+    struct Hooks {
+        std::function<bool()> stopRequested;       // asked before each new "C1"
+        std::function<void(int reader)> readerStarts;
+        // A record on the disk, with the number of records this job took so far.
+        std::function<void(int reader, const TPunchRecord&, int taken)> took;
+        std::function<void(int reader, ReaderEnd end)> readerEnds;
+    };
+    BatchJob(ReaderLink& link, RecordSink& sink, Hooks hooks);
+
+    // Uploads one reader; alone says that the job serves no other.
+    ReaderEnd uploadReader(int reader, bool alone);
+
+    struct Result {
+        std::vector<int> notUploaded; // readers skipped, given up or failed, in order
+        ReaderEnd last = ReaderEnd::Finished;
+        int lastReader = 0;
+    };
+    // Uploads the readers in turn. A reader that fails ends the job unless goOnAfterFailure; a
+    // stop always does.
+    Result run(const std::vector<int>& readers, bool goOnAfterFailure);
+
+private:
+    bool startUpload(int reader);
+    void abandon(int reader);
+    ReaderLink& link_;
+    RecordSink& sink_;
+    Hooks hooks_;
+};
+
+// "03번 07번" for readers 3 and 7.
+QString readerList(const std::vector<int>& readers);
 
 } // namespace batch

@@ -28,6 +28,7 @@ const char* const kNoAnswer = "응답이 없습니다";
 const char* const kBadAnswer = "수신데이터 에러";
 const char* const kReaderFailed = "번리더 에러발생.. 다시UpLoad하세요";
 const char* const kDone = "업로드가 완료되었습니다!";
+const char* const kNotUploaded = "리더는 올려받지 못했습니다 (응답이 없거나 에러). 다시UpLoad하세요";
 const char* const kDoneCaption = "확인";
 constexpr int kCountWaitAllMs = 60;
 constexpr int kCountWaitOneMs = 100;
@@ -139,50 +140,50 @@ void TBatch::UploadBatch(int id, bool all) {
         reportNoOutputFolder();
         return;
     }
-    const ClockSnapshot day = clock->clock;
-    const QString earlier = RotateBatchFile(UploadFileName('B', day.year, day.month, day.day).chopped(4));
+    const QDate day = clock->date();
+    const QString name = UploadFileName('B', day.year(), day.month(), day.day());
+    RotateBatchFile(name.chopped(4));
     recordCounter_ = 0;
     const int readers = link.ReaderCount;
     if (!(all ? countAll(readers) : countOne(id))) return;
-
-    RecordSink file(UploadFileName('B', day.year, day.month, day.day), UploadFile::Mode::Truncate);
-    if (!earlier.isEmpty()) file.rememberLastRecords(earlier);
-    const int first = all ? 1 : id;
-    const int last = all ? readers : id;
-    for (int i = first; i <= last; ++i) {
-        panel->showReader(i);
-        const batch::ReaderEnd end = batch::uploadReader(
-            link, i, [this] { return stopRequested(); },
-            [&](const TPunchRecord& record) { takeRecord(file, i, record, readers); });
-        if (end == batch::ReaderEnd::Stopped) {
-            file.close();
-            return;
-        }
-        if (end == batch::ReaderEnd::Failed) {
-            file.close();
-            link.ShowNotice(twoDigits(i) + utf8(kReaderFailed));
-            link.SendFrame("C2", i);
-            Button1->setEnabled(true);
-            link.processEvents();
-            return;
-        }
+    // Begun by moving the day's file aside once more: a reader settled during the count may have
+    // written a record into it since.
+    const std::unique_ptr<RecordSink> file = batch::beginBatchFile(day);
+    std::vector<int> order;
+    for (int i = all ? 1 : id; i <= (all ? readers : id); ++i) order.push_back(i);
+    batch::BatchJob job(link, *file,
+                        batch::BatchJob::Hooks{[this] { return stopRequested(); },
+                                               [this](int reader) { panel->showReader(reader); },
+                                               [&](int reader, const TPunchRecord& record, int taken) {
+                                                   showRecord(reader, record, taken);
+                                               },
+                                               {}});
+    const batch::BatchJob::Result result = job.run(order, false);
+    file->close();
+    if (result.last == batch::ReaderEnd::Stopped) return;
+    if (result.last == batch::ReaderEnd::Failed) {
+        link.ShowNotice(twoDigits(result.lastReader) + utf8(kReaderFailed));
+        Button1->setEnabled(true);
+        link.processEvents();
+        return;
     }
-    file.close();
     if (all) panel->showAll();
+    if (!result.notUploaded.empty()) {
+        prompts().message(batch::readerList(result.notUploaded) + utf8(kNotUploaded), utf8(kDoneCaption),
+                          Prompts::Icon::Warning);
+        return;
+    }
     prompts().message(utf8(kDone), utf8(kDoneCaption), Prompts::Icon::None);
 }
 
-// The record reaches the disk before it is shown and before the next request lets the reader
-// forget it; a repeat of the reader's last record is neither written nor shown again.
-void TBatch::takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers) {
-    const std::optional<Verdict> taken = file.take(reader, record);
-    if (!taken) return;
+// The record is on the disk before it is shown and before the next request lets the reader
+// forget it. The progress is the number of records this job took.
+void TBatch::showRecord(int reader, const TPunchRecord& record, int taken) {
     list->addLine(FormatScreenLine(reader, record));
     link.processEvents();
-    marks->show(reader, sixDigits(taken->seq));
-    const int sum = file.sum(std::min(readers, 12));
-    Cap2->setText(sixDigits(sum));
-    Gauge1->setProgress(sum);
+    marks->show(reader, seqDigits(record));
+    Cap2->setText(sixDigits(taken));
+    Gauge1->setProgress(taken);
     if (recordCounter_ != 0 && recordCounter_ % kListPage == 0) list->clear();
     list->scrollWithCaret();
     ++recordCounter_;

@@ -6,7 +6,6 @@
 
 class PieGauge;
 class QLabel;
-class RecordSink;
 struct TPunchRecord;
 
 class TBatch : public UploadDialog {
@@ -27,5 +26,5 @@ private:
     // The readers to read and the number of records to fetch; false when the job ends here.
     bool countAll(int readers);
     bool countOne(int id);
-    void takeRecord(RecordSink& file, int reader, const TPunchRecord& record, int readers);
+    void showRecord(int reader, const TPunchRecord& record, int taken);
 };

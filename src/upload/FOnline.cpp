@@ -4,6 +4,7 @@
 #include "CommInt.h"
 #include "Formats.h"
 #include "InputDrain.h"
+#include "LineRetry.h"
 #include "OnlineExchange.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
@@ -12,6 +13,8 @@
 #include "UploadFiles.h"
 #include "UploadWidgets.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -27,9 +30,11 @@ const char* const kProgress = "진행건수";
 const char* const kNoReaders = "현재 연결된 리더가 없습니다";
 const char* const kGapReader = "번리더 ";
 const char* const kGap = "카운트 누락";
+const char* const kLineDown = " - 통신끊김: 다시 연결하는 중";
 constexpr int kTimerIntervalMs = 10;
 constexpr int kBlinkTicks = 4;
 constexpr int kListPage = 500;
+constexpr int kPauseStepMs = 20;
 } // namespace
 
 TOnline::TOnline(ReaderLink& link, TCustomComm& comm, QWidget* parent)
@@ -110,44 +115,81 @@ void TOnline::FormClose() {
 }
 
 void TOnline::RunOnline(int id, bool all) {
-    online::Poller poller(link, [this] { return stopRequested(); });
     recordCounter_ = 0;
     if (!outputDirExists()) {
         setIndicatorColour(Qt::red);
         reportNoOutputFolder();
         return;
     }
-    const ClockSnapshot day = clock->clock;
-    RecordSink file(UploadFileName('A', day.year, day.month, day.day), UploadFile::Mode::Append);
-    file.rememberLatestRecords();
     const int readers = link.ReaderCount;
     const int first = all ? 1 : id;
     const int last = all ? readers : id;
-    poller.repeatFirst(first, last);
+    int taken = 0;
+    online::OnlineSession session(
+        link, [this] { return stopRequested(); },
+        online::OnlineSession::Hooks{[this] { return clock->date(); },
+                                     [&](int reader, const TPunchRecord& record, const Verdict& verdict) {
+                                         showRecord(reader, record, verdict, ++taken);
+                                     },
+                                     {},
+                                     {}});
+    LineRetry retry;
     for (;;) {
         link.processEvents();
         if (stopRequested()) break;
-        if (poller.idleTooLong()) {
+        if (session.idleTooLong()) {
             link.ShowNotice(utf8(kNoReaders));
             setIndicatorColour(Qt::red);
             break;
         }
-        online::visitReaders(poller, file, first, last,
-                             [&](int reader, const TPunchRecord& record, const Verdict& verdict) {
-                                 showRecord(reader, record, verdict, file.sum(readers));
-                             });
+        try {
+            link.runOnLine([&] {
+                if (lineDown_) showLine(true, retry);
+                session.cycle(first, last);
+            });
+        } catch (const LineLost&) {
+            showLine(false, retry);
+            pauseRun(retry.nextWaitMs());
+        } catch (const std::exception&) {
+            // The port does not open again yet (the adapter is still out, or another program
+            // took it): tried again later.
+            if (!lineDown_) throw;
+            pauseRun(retry.nextWaitMs());
+        }
     }
-    file.close();
+    session.close();
+}
+
+// A lost line is shown in the dialog's caption (and by the main window's port indicator), not
+// in a box that would hold the run: the run opens the port again by itself once it is back.
+void TOnline::showLine(bool up, LineRetry& retry) {
+    lineDown_ = !up;
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    if (up)
+        retry.opened(nowMs);
+    else
+        retry.lost(nowMs);
+    setWindowTitle(up ? utf8(kCaption) : utf8(kCaption) + utf8(kLineDown));
+    setIndicatorColour(up ? Qt::white : Qt::red);
+}
+
+void TOnline::pauseRun(int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < ms && !stopRequested()) {
+        link.processEvents();
+        link.sleep(kPauseStepMs);
+    }
 }
 
 // The record is on the disk already: before its sequence number was judged (which raises for
 // digits that are not decimal), before the gap notice, which waits for the operator, and before
 // it is listed, so that every listed record is in the file whatever happens next.
-void TOnline::showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int sum) {
+void TOnline::showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int taken) {
     marks->show(reader, seqDigits(record));
     if (verdict.expected >= 0)
         link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
-    Cap1->setText(sixDigits(sum));
+    Cap1->setText(sixDigits(taken));
     if (recordCounter_ % kListPage == 0) list->clear();
     ++recordCounter_;
     list->addLine(FormatScreenLine(reader, record));

@@ -7,6 +7,7 @@
 
 #include <QColor>
 
+class LineRetry;
 class QLabel;
 class TCustomComm;
 struct TPunchRecord;
@@ -34,10 +35,15 @@ public:
 
 private:
     void setIndicatorColour(const QColor& colour);
-    void showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int sum);
+    // taken: the records this run took.
+    void showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int taken);
+    void showLine(bool up, LineRetry& retry);
+    // Waits, the window alive, until ms have passed or the operator stops the run.
+    void pauseRun(int ms);
 
     TCustomComm& comm_;
     int blinkCounter_ = 0;
     bool blinkShown_ = false;
     QColor indicatorColour_;
+    bool lineDown_ = false;
 };

@@ -1,82 +1,97 @@
 #include "RecordSink.h"
 
+#include "HostPaths.h"
 #include "ReaderLink.h"
 
 #include <QFile>
 
 #include <algorithm>
 
-bool SequenceTracker::repeats(int reader, const TPunchRecord& record) const {
-    if (reader < 1 || reader >= int(last_.size())) return false;
-    const Last& last = last_[std::size_t(reader)];
-    return (last.bytes && *last.bytes == record.Seq) ||
-           std::find(last.earlier.begin(), last.earlier.end(), record.Seq) != last.earlier.end();
-}
+namespace {
+// Files of each kind read for the last records, and how much of the end of each.
+constexpr int kNewestFiles = 3;
+constexpr qint64 kTailBytes = 64 * 1024;
+constexpr int kFirstSeq = 1;
+constexpr int kSeqModulus = 1000000;
+} // namespace
 
 Verdict SequenceTracker::take(int reader, const TPunchRecord& record) {
     Verdict verdict;
-    if (reader < 1 || reader >= int(last_.size())) {
-        verdict.seq = RecordSeq(record);
-        return verdict;
-    }
-    Last& last = last_[std::size_t(reader)];
-    const bool first = !last.taken;
-    last.bytes = record.Seq;
-    last.earlier.clear();
-    last.taken = true;
     verdict.seq = RecordSeq(record);
-    if (!first && verdict.seq != last.seq + 1) verdict.expected = last.seq + 1;
+    if (reader < 1 || reader >= int(last_.size())) return verdict;
+    Last& last = last_[std::size_t(reader)];
+    const bool afresh = verdict.seq <= kFirstSeq;
+    if (last.taken && !afresh && verdict.seq != (last.seq + 1) % kSeqModulus)
+        verdict.expected = (last.seq + 1) % kSeqModulus;
     last.seq = verdict.seq;
+    last.taken = true;
     return verdict;
 }
 
-int SequenceTracker::sum(int count) const {
-    int total = 0;
-    for (int i = 1; i <= count && i < int(last_.size()); ++i) total += last_[std::size_t(i)].seq;
-    return total;
+void LastStored::readNewestFiles() {
+    for (const char kind : {'A', 'B'})
+        for (const QString& path : newestUploadFiles(kind, kNewestFiles)) readTail(path);
 }
 
-void SequenceTracker::remember(int reader, const std::array<std::uint8_t, 3>& seq) {
-    if (reader >= 1 && reader < int(last_.size())) last_[std::size_t(reader)].earlier.push_back(seq);
-}
-
-// A file line begins "II-SSSSSS": the reader id and the six sequence digits as they came (a
-// half-byte above 9 stands as the character that follows '9').
-void RecordSink::rememberLastRecords(const QString& path) {
+// A file line begins "II-": the reader id; the whole line stands for the record.
+void LastStored::readTail(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return;
-    std::array<std::optional<std::array<std::uint8_t, 3>>, 13> last{};
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
+    const qint64 from = std::max<qint64>(0, file.size() - kTailBytes);
+    file.seek(from);
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (from > 0 && !lines.isEmpty()) lines.removeFirst(); // the piece of a line the tail begins in
+    std::array<QString, 13> last;
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
         if (line.size() < 9 || line.at(2) != '-' || !ReaderLink::IsDigitChar(line.at(0)) ||
             !ReaderLink::IsDigitChar(line.at(1)))
             continue;
-        std::array<std::uint8_t, 3> seq{};
-        for (int i = 0; i < 3; ++i)
-            seq[std::size_t(i)] =
-                std::uint8_t(((line.at(3 + 2 * i) - '0') << 4) | ((line.at(4 + 2 * i) - '0') & 0x0F));
         const int reader = line.left(2).toInt();
-        if (reader >= 1 && reader < int(last.size())) last[std::size_t(reader)] = seq;
+        if (reader >= 1 && reader < int(last.size())) last[std::size_t(reader)] = QString::fromLatin1(line);
     }
-    for (int reader = 1; reader < int(last.size()); ++reader)
-        if (const auto& seq = last[std::size_t(reader)]) tracker_.remember(reader, *seq);
+    for (std::size_t reader = 1; reader < last.size(); ++reader)
+        if (!last[reader].isEmpty()) readers_[reader].files.push_back(last[reader]);
 }
 
-// A record handed out just before midnight went into the day before's file, so the two newest
-// on-line files are read.
-void RecordSink::rememberLatestRecords() {
-    for (const QString& path : newestUploadFiles('A', 2)) rememberLastRecords(path);
-    for (const QString& path : newestUploadFiles('B', 1)) rememberLastRecords(path);
+bool LastStored::holds(int reader, const TPunchRecord& record) const {
+    if (reader < 1 || reader >= int(readers_.size())) return false;
+    const Reader& r = readers_[std::size_t(reader)];
+    const QString line = FormatFileLine(reader, record);
+    if (!r.job.isEmpty()) return line == r.job;
+    return std::find(r.files.begin(), r.files.end(), line) != r.files.end();
+}
+
+void LastStored::stored(int reader, const QString& line) {
+    if (reader >= 1 && reader < int(readers_.size())) readers_[std::size_t(reader)].job = line;
+}
+
+RecordSink::RecordSink(const QString& windowsPath, UploadFile::Mode mode, bool deferred)
+    : windowsPath_(windowsPath), mode_(mode) {
+    last_.readNewestFiles();
+    if (!deferred) file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
+}
+
+QString RecordSink::path() const {
+    return file_ ? file_->path() : hostPath(windowsPath_);
 }
 
 void RecordSink::moveTo(const QString& windowsPath, UploadFile::Mode mode) {
     auto next = std::make_unique<UploadFile>(windowsPath, mode);
-    file_->close();
+    if (file_) file_->close();
     file_ = std::move(next);
+    windowsPath_ = windowsPath;
+    mode_ = mode;
 }
 
-std::optional<Verdict> RecordSink::take(int reader, const TPunchRecord& record) {
-    if (tracker_.repeats(reader, record)) return std::nullopt;
-    file_->writeLine(FormatFileLine(reader, record));
-    return tracker_.take(reader, record);
+void RecordSink::store(int reader, const TPunchRecord& record) {
+    if (!file_) file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
+    const QString line = FormatFileLine(reader, record);
+    file_->writeLine(line);
+    last_.stored(reader, line);
+    ++taken_;
+}
+
+void RecordSink::close() {
+    if (file_) file_->close();
 }

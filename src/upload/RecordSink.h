@@ -1,8 +1,7 @@
 // Where every record a reader hands over goes first, in both uploads: the day's file, a whole
 // line forced to the disk before anything else happens to the record — before it is listed,
 // before any judgement of it that can raise, and before the next request that lets the reader
-// forget it. A reader asked to repeat its answer repeats the record it handed over last; such a
-// repeat is recognised by its sequence bytes and written once.
+// forget it.
 #pragma once
 
 #include "PunchRecord.h"
@@ -19,61 +18,70 @@ struct Verdict {
     int expected = -1; // when >= 0, the sequence number that should have come (a gap)
 };
 
-// The last record taken from each reader in this job.
+// The sequence numbers of the records taken from each reader in a job, for the gap notice.
 class SequenceTracker {
 public:
-    // True when the record's sequence bytes equal those of the last record taken from the reader
-    // in this job (a first record numbered 000000 is therefore new). Never raises.
-    bool repeats(int reader, const TPunchRecord& record) const;
-    // Takes the record as the reader's last and judges it; the first record of a reader is never
-    // a gap. Raises a conversion error for sequence digits that are not decimal (the bytes are
-    // taken first, so a repeat of that record is still recognised).
+    // Takes the record as the reader's last and judges it. The first record of a reader in the
+    // job is never a gap, nor is a record numbered 000000 or 000001: the numbers wrap after
+    // 999999, and a reader whose records were deleted, or that was replaced, numbers afresh.
+    // Raises a conversion error for sequence digits that are not decimal.
     Verdict take(int reader, const TPunchRecord& record);
-    // Sum of the last sequence numbers of readers 1..count.
-    int sum(int count) const;
-    // Takes seq as the sequence bytes of a record the reader handed over before this job, without
-    // taking a record: until the job takes one from the reader, a repeat of it is recognised,
-    // while the job's judgement and sum begin afresh.
-    void remember(int reader, const std::array<std::uint8_t, 3>& seq);
 
 private:
     struct Last {
-        std::optional<std::array<std::uint8_t, 3>> bytes;
-        std::vector<std::array<std::uint8_t, 3>> earlier; // remembered from before the job
         int seq = 0;
-        bool taken = false; // a record was taken in this job
+        bool taken = false;
     };
     std::array<Last, 13> last_{}; // index = reader id; ids above 12 are not followed
 };
 
-class RecordSink {
+// The file line of the last record stored from each reader: in this job, else in the newest
+// record files of either kind (the tail of each, so that reading stays short however large they
+// grow). A reader that hands out a record once more after the program or the line went down
+// hands out one of these.
+class LastStored {
 public:
-    // Opens the job's file (see UploadFile); raises FileError.
-    RecordSink(const QString& windowsPath, UploadFile::Mode mode)
-        : file_(std::make_unique<UploadFile>(windowsPath, mode)) {}
-    // Closes the file and goes on in another (a new day's), remembering what was taken: a repeat
-    // of a reader's last record is still written once. Raises FileError.
-    void moveTo(const QString& windowsPath, UploadFile::Mode mode);
-    const QString& path() const { return file_->path(); }
-
-    // Nothing for a repeat of the reader's last record (not written again). Otherwise writes the
-    // record's file line, forces it to the disk, and then judges it. Raises FileError (the file
-    // keeps whole lines only) before the judgement, and the judgement's conversion error after
-    // the line is on the disk.
-    std::optional<Verdict> take(int reader, const TPunchRecord& record);
-    // Remembers each reader's last record in an earlier file of the job's kind (its host path).
-    // A reader whose upload broke off (the line lost, the program ended) hands out the record it
-    // was never told had arrived once more; that repeat is then not written twice. A file that
-    // cannot be read remembers nothing.
-    void rememberLastRecords(const QString& path);
-    // Remembers each reader's last records in the newest on-line and batch files: a record that
-    // a reader handed out before the program (or the line) went down, and hands out again when
-    // asked to repeat, is written only when they do not hold it.
-    void rememberLatestRecords();
-    int sum(int readers) const { return tracker_.sum(readers); }
-    void close() { file_->close(); }
+    // Reads the newest files of both kinds in the output folder.
+    void readNewestFiles();
+    // Whether the record's line is the reader's last stored one.
+    bool holds(int reader, const TPunchRecord& record) const;
+    void stored(int reader, const QString& line);
 
 private:
+    void readTail(const QString& path);
+    struct Reader {
+        QString job;                 // the last line stored in this job
+        std::vector<QString> files;  // the last line of the reader in each newest file
+    };
+    std::array<Reader, 13> readers_{};
+};
+
+class RecordSink {
+public:
+    // Opens the job's file (see UploadFile), now or, when deferred, at the first record (a
+    // reader settled on behalf of another job may well hand out none); raises FileError.
+    RecordSink(const QString& windowsPath, UploadFile::Mode mode, bool deferred = false);
+    // Closes the file and goes on in another (a new day's), remembering what was taken.
+    // Raises FileError.
+    void moveTo(const QString& windowsPath, UploadFile::Mode mode);
+    QString path() const;
+
+    // Writes the record's file line and forces it to the disk; raises FileError (the file keeps
+    // whole lines only).
+    void store(int reader, const TPunchRecord& record);
+    // Judges a record stored: raises a conversion error for sequence digits that are not decimal.
+    Verdict judge(int reader, const TPunchRecord& record) { return tracker_.take(reader, record); }
+    // Whether the record is the last one stored from the reader, here or in an earlier file.
+    bool storedLast(int reader, const TPunchRecord& record) const { return last_.holds(reader, record); }
+    // Records written in this job.
+    int taken() const { return taken_; }
+    void close();
+
+private:
+    QString windowsPath_;
+    UploadFile::Mode mode_;
     std::unique_ptr<UploadFile> file_;
     SequenceTracker tracker_;
+    LastStored last_;
+    int taken_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "UploadFiles.h"
 
+#include "DurableFiles.h"
 #include "FileError.h"
 #include "HostPaths.h"
 
@@ -15,8 +16,6 @@
 const QString kOutputDir = QStringLiteral(".\\DATA2");
 
 namespace {
-constexpr int kCopies = 10;
-
 QString copyName(const QString& base, int k) {
     return hostPath(base + QStringLiteral("-%1.TXT").arg(k));
 }
@@ -55,18 +54,19 @@ QStringList newestUploadFiles(char prefix, int count) {
 QString RotateBatchFile(const QString& baseName) {
     const QString today = hostPath(baseName + QStringLiteral(".TXT"));
     if (!exists(today)) return {};
+    // The copies of the day: "-0", "-1", ..., as many as there were runs; never one dropped.
+    const QFileInfo base(hostPath(baseName));
+    const QString prefix = base.fileName() + QLatin1Char('-');
     int highest = -1;
-    for (int k = 0; k < kCopies; ++k)
-        if (exists(copyName(baseName, k))) highest = k;
-    int target = highest + 1;
-    if (highest == kCopies - 1) {
-        QFile::remove(copyName(baseName, 0));
-        for (int k = 1; k < kCopies; ++k) renameOntoFree(copyName(baseName, k), copyName(baseName, k - 1));
-        target = kCopies - 1;
+    for (const QString& name : base.dir().entryList({prefix + QStringLiteral("*.TXT")}, QDir::Files)) {
+        bool number = false;
+        const int k = name.mid(prefix.size()).chopped(4).toInt(&number);
+        if (number && k >= 0) highest = std::max(highest, k);
     }
-    const QString to = copyName(baseName, target);
+    const QString to = copyName(baseName, highest + 1);
     if (const int error = renameOntoFree(today, to))
         throwFileError(QStringLiteral("%1 -> %2").arg(today, to), error);
+    if (const int error = syncFolder(base.absolutePath())) throwFileError(base.absolutePath(), error);
     return to;
 }
 
@@ -85,9 +85,17 @@ QByteArray missingLineEnd(int fd) {
 } // namespace
 
 UploadFile::UploadFile(const QString& windowsPath, Mode mode) : path_(hostPath(windowsPath)) {
+    const bool created = !exists(path_);
     const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (mode == Mode::Truncate ? O_TRUNC : O_APPEND);
     fd_ = ::open(QFile::encodeName(path_).constData(), flags, 0666);
     if (fd_ < 0) throwFileError(path_, errno);
+    // A new file's name must reach the disk too, or a power cut takes its lines with it.
+    if (created)
+        if (const int error = syncFolder(QFileInfo(path_).absolutePath())) {
+            ::close(fd_);
+            fd_ = -1;
+            throwFileError(path_, error);
+        }
     if (mode == Mode::Append) {
         if (const int error = append(missingLineEnd(fd_))) {
             ::close(fd_);

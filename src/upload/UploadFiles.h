@@ -19,8 +19,10 @@ QStringList newestUploadFiles(char prefix, int count);
 
 // Moves an earlier batch file of the day (base name + ".TXT", base name as Windows path without
 // the extension) out of the way: to "-0" when no numbered copy exists, else one above the
-// highest copy; with "-9" taken, "-0" is dropped and "-1".."-9" move down one first.
-// Copies are only ever renamed onto free names, so a failed shift never overwrites a copy.
+// highest copy — "-10", "-11" and on once "-9" is taken: no copy is ever dropped, since the
+// readers were told that its records arrived. The day's file keeps its name and the first ten
+// runs their "-0" to "-9", as programs that read them know them. A copy is only ever renamed
+// onto a free name, and the rename is forced to the disk.
 // Raises FileError, leaving the file of the day where it was, when that file cannot be moved:
 // the job must not go on and truncate it. Returns the path of the copy the file became, empty
 // when there was no file of the day.

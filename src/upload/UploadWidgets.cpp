@@ -144,7 +144,7 @@ UploadClock::UploadClock(QWidget* parent) : QWidget(parent) {
 }
 
 void UploadClock::sample() {
-    clock = ClockSnapshot::now();
+    clock = source ? ClockSnapshot::of(source()) : ClockSnapshot::now();
     CapDate->setText(clock.dateText() + QStringLiteral(" "));
     CapTime->setText(clock.timeText());
 }

@@ -4,9 +4,11 @@
 
 #include "ClockSnapshot.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -47,6 +49,10 @@ public:
     QLabel* CapDate;
     QLabel* CapTime;
     ClockSnapshot clock;
+    // Where the time comes from: the computer's clock, or a test's.
+    std::function<QDateTime()> source;
     // Samples the local date and time and shows them ("2004년 03월 15일 ", "08시 59분 30초 ").
     void sample();
+    // The date as last sampled.
+    QDate date() const { return QDate(clock.year, clock.month, clock.day); }
 };

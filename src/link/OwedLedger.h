@@ -1,0 +1,94 @@
+// What each reader may still hold that the host has not stored. A reader moves past a record
+// only when a confirming request ("C1", "C5") reaches it after it handed the record out, and a
+// confirming request is what asks for the next record: so from the moment such a request has
+// left until its answer is judged and stored, the reader is owed. While it is, it gets nothing
+// but "N0" (which makes it repeat its last answer) from any job of any program, until an answer
+// proves what its last answer was. Any other request would make that other answer its last, and
+// the next confirming request would confirm the record unseen.
+//
+// The ledger also keeps, per reader, the last record stored from it that it may hand out once
+// more (its confirmation not yet seen), so that such a repeat is written once, in whatever
+// program or job it comes.
+//
+// Kept in a small file in the working folder, so that qrx after the collector, the collector
+// after qrx, and either after being killed start from it. It changes at every exchange, so a
+// change is a plain write, which survives a killed program. After a power cut the last plain
+// writes may be gone: the file says whether it was forced to the disk after its last change,
+// and one left unforced by an earlier run of the computer is not trusted — every reader then
+// counts as owed.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+class OwedLedger {
+public:
+    static constexpr int kReaders = 12;
+    static const char* const kFileName;
+
+    // Kept in memory only, until attached: nothing owed.
+    OwedLedger() = default;
+
+    // Keeps the ledger in the file at path from now on and takes up what the file holds. A file
+    // that is missing means nothing is owed when nothing was ever collected here (history false),
+    // else, like a damaged file or one a power cut may have set back, that every reader is owed.
+    // Raises FileError when the file cannot be written.
+    void attach(const QString& path, bool history);
+    // Takes up the file again: another program may have worked on the line since.
+    void reload();
+    const QString& path() const { return path_; }
+
+    bool owed(int reader) const { return valid(reader) && entries_[index(reader)].owed; }
+    bool anyOwed() const;
+    // The upload whose request made the reader owed: 'A' on line, 'B' batch.
+    char kind(int reader) const { return valid(reader) ? entries_[index(reader)].kind : 'A'; }
+    // The 16 bytes of the last record stored from the reader that it may hand out once more;
+    // empty when there is none.
+    QByteArray pending(int reader) const { return valid(reader) ? entries_[index(reader)].pending : QByteArray(); }
+
+    // A request that can hand out a record (kind 'A' or 'B') is about to leave. Raises FileError.
+    void markOwed(int reader, char kind);
+    // The reader's last answer is known and whatever it handed out is stored; pending as above.
+    // Raises FileError.
+    void settle(int reader, const QByteArray& pending);
+
+    // Forces the ledger onto the disk (when a job leaves a reader owed, and when a program ends),
+    // so that it is trusted after a power cut too. Raises FileError.
+    void checkpoint();
+
+    // Answers to "N0" that never came, in a row, and probes that went unanswered since the reader
+    // was last heard: the rule for a reader that has nothing to repeat keeps them. Not kept in
+    // the file: a restart begins the count again, which costs a few requests, never a record.
+    struct Silence {
+        int repeats = 0;
+        int probes = 0;
+        int heardMark = -1; // the link's frames heard at the last silent repeat
+    };
+    Silence& silence(int reader) { return silence_[valid(reader) ? index(reader) : 0]; }
+
+private:
+    struct Entry {
+        bool owed = false;
+        char kind = 'A';
+        QByteArray pending;
+        bool operator==(const Entry& o) const {
+            return owed == o.owed && kind == o.kind && pending == o.pending;
+        }
+    };
+    using Entries = std::array<Entry, kReaders>;
+    static bool valid(int reader) { return reader >= 1 && reader <= kReaders; }
+    static std::size_t index(int reader) { return std::size_t(reader - 1); }
+    void change(int reader, const Entry& entry);
+    QByteArray text(bool synced) const;
+    // Writes the whole file, forced to the disk when sync; raises FileError.
+    void write(bool synced, bool sync);
+    void load();
+
+    QString path_;
+    bool history_ = false;
+    Entries entries_{};
+    std::array<Silence, kReaders> silence_{};
+    bool diskSynced_ = false; // the file on the disk says it was forced there after its last change
+};
