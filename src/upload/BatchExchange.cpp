@@ -48,10 +48,10 @@ bool BatchJob::startUpload(int reader) {
     return false;
 }
 
-// "C2" leaves the reader's records where they are; it is not sent to a reader that may still
-// hold a record not stored (the ledger keeps it back).
+// "C2" leaves the reader's records where they are. A reader that may still hold a record not
+// stored gets nothing but "N0": it is left as it is, for the next job to settle.
 void BatchJob::abandon(int reader) {
-    link_.SendFrame("C2", reader);
+    if (!link_.ledger.owed(reader)) link_.SendFrame("C2", reader);
 }
 
 ReaderEnd BatchJob::uploadReader(int reader, bool alone) {

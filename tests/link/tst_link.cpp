@@ -4,6 +4,7 @@
 #include "ScriptedPrompts.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -34,6 +35,7 @@ private slots:
         line = FakeLine();
         line.nowUs = now;
         link.ClearInput();
+        link.ledger = OwedLedger();
         pumps = 0;
         link.ReaderCount = 1;
         link.timing().setSpeed(0);
@@ -119,8 +121,17 @@ private slots:
         QTest::newRow("wrong echo, L+5 bytes")
             << readerFrame("B0", 2, "C") << 4 << QByteArray("A0") << 2 << '2' << QByteArray();
         QTest::newRow("truncated") << good.left(6) << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
-        QTest::newRow("N0 whatever its checksum")
-            << hex("02226E5023032020") << 19 << QByteArray("C1") << 2 << '3' << QByteArray();
+        QTest::newRow("N0 whole") << readerFrame("N0", 2) << 19 << QByteArray("C1") << 2 << '3' << QByteArray();
+        QTest::newRow("N0 with a bad checksum is a bad answer")
+            << hex("02226E5023032020") << 19 << QByteArray("C1") << 2 << '4' << QByteArray();
+        QByteArray flipped = readerFrame("C5", 1, QByteArray(16, '\x11'));
+        flipped[3] = char('7' + 0x20); // a flipped bit: the length kept, the checksum now wrong
+        QTest::newRow("a record that reads C7 by a flipped bit is a bad answer")
+            << flipped << 19 << QByteArray("C5") << 1 << '2' << QByteArray();
+        QTest::newRow("C7 cut short") << readerFrame("C7", 1).left(7) << 19 << QByteArray("C5") << 1 << '4'
+                                      << QByteArray();
+        QTest::newRow("a good frame of another length")
+            << readerFrame("A0", 2, "CC") << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
         QTest::newRow("C6") << readerFrame("C6", 1) << 19 << QByteArray("C1") << 1 << 'A' << QByteArray();
         QTest::newRow("C7") << readerFrame("C7", 1) << 19 << QByteArray("C5") << 1 << 'B' << QByteArray();
         QTest::newRow("N1") << readerFrame("N1", 1) << 12 << QByteArray("D4") << 1 << 'C' << QByteArray();
@@ -159,6 +170,8 @@ private slots:
         QTest::newRow("N4") << readerFrame("N4", 1) << 6;
         QTest::newRow("D9") << readerFrame("D9", 1) << 7;
         QTest::newRow("short") << readerFrame("C3", 1).left(5) << 2;
+        QTest::newRow("no STX") << QByteArray("x") + readerFrame("C3", 1).mid(1) << 2;
+        QTest::newRow("a frame with data") << readerFrame("C3", 1, "C") << 2;
     }
     void readWriteAck() {
         QFETCH(QByteArray, input);
@@ -238,6 +251,7 @@ private slots:
         QCOMPARE(ticking, (QList<QPair<bool, int>>{{true, 0}, {false, 4}}));
         QCOMPARE(pumps, 4);
         link.ClearInput();
+        link.ledger = OwedLedger();
         pumps = 0;
         QVERIFY(!link.WaitTicks(3));
         QCOMPARE(pumps, 4);
@@ -429,6 +443,110 @@ private slots:
         QVERIFY(prompts.boxes.isEmpty());
         QCOMPARE(line.frames.size(), 12);
         QCOMPARE(line.frames.last().toHex(), hex("022C615023032023").toHex());
+    }
+
+    // The ledger as a killed program leaves it (plain writes only) is taken up whole by the next.
+    void ledgerOutlivesTheProgram() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(OwedLedger::kFileName));
+        const QByteArray record = hex("00012300000123450120040315085930");
+        {
+            OwedLedger ledger;
+            ledger.attach(path, false);
+            QVERIFY(!ledger.anyOwed());
+            ledger.markOwed(3, 'B');
+            ledger.markOwed(2, 'A');
+            ledger.settle(2, record);
+        }
+        OwedLedger next;
+        next.attach(path, true);
+        QVERIFY(next.owed(3) && !next.owed(2) && !next.owed(1));
+        QCOMPARE(next.kind(3), 'B');
+        QCOMPARE(next.pending(2).toHex(), record.toHex());
+        QVERIFY(next.pending(3).isEmpty());
+    }
+
+    // What the file says after the computer went down: trusted when this run of the computer
+    // wrote it or when it was forced to the disk after its last change, else every reader owed.
+    void ledgerAfterAPowerCut_data() {
+        QTest::addColumn<QByteArray>("boot");
+        QTest::addColumn<QByteArray>("synced");
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<bool>("history");
+        QTest::addColumn<bool>("allOwed");
+        QTest::newRow("this run") << QByteArray() << QByteArray("0") << 0 << true << false;
+        QTest::newRow("an earlier run, forced") << QByteArray("earlier") << QByteArray("1") << 0 << true << false;
+        QTest::newRow("an earlier run, not forced") << QByteArray("earlier") << QByteArray("0") << 0 << true << true;
+        QTest::newRow("cut short") << QByteArray() << QByteArray("0") << 30 << true << true;
+        QTest::newRow("missing, records collected before") << QByteArray() << QByteArray() << -1 << true << true;
+        QTest::newRow("missing, nothing ever collected") << QByteArray() << QByteArray() << -1 << false << false;
+    }
+    void ledgerAfterAPowerCut() {
+        QFETCH(QByteArray, boot);
+        QFETCH(QByteArray, synced);
+        QFETCH(int, cut);
+        QFETCH(bool, history);
+        QFETCH(bool, allOwed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(OwedLedger::kFileName));
+        {
+            OwedLedger ledger;
+            ledger.attach(path, false);
+            ledger.markOwed(5, 'A');
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray text = file.readAll();
+        if (!boot.isEmpty()) text.replace(text.indexOf("boot ") + 5, boot.size(), boot);
+        if (!synced.isEmpty()) text.replace(text.indexOf("synced ") + 7, 1, synced);
+        if (cut > 0) text.chop(cut);
+        file.resize(0);
+        file.write(text);
+        file.close();
+        if (cut < 0) QFile::remove(path);
+        OwedLedger after;
+        after.attach(path, history);
+        for (int reader = 1; reader <= OwedLedger::kReaders; ++reader)
+            QCOMPARE(after.owed(reader), allOwed || (reader == 5 && cut == 0));
+        // What was found is forced to the disk at once, and taken up the same way again.
+        OwedLedger again;
+        again.attach(path, history);
+        QCOMPARE(again.owed(1), allOwed);
+    }
+
+    // A reader that may hold a record not stored gets nothing but "N0": another request first
+    // asks the settler, and is not sent while the reader is still owed after it. "C1" and "C5"
+    // mark a reader owed before they leave; a broadcast waits for every configured reader.
+    void onlyN0GoesToAnOwedReader() {
+        link.ReaderCount = 3;
+        QList<int> asked;
+        bool settles = false;
+        link.setSettler([&](int reader) {
+            asked << reader;
+            link.SendFrame("N0", reader);
+            if (settles) link.ledger.settle(reader, {});
+        });
+        link.SendFrame("C5", 2);
+        QVERIFY(link.ledger.owed(2) && !link.ledger.owed(1));
+        QCOMPARE(link.ledger.kind(2), 'A');
+        line.frames.clear();
+        const auto sent = [this] {
+            QStringList out;
+            for (const QByteArray& f : line.frames)
+                out << QStringLiteral("%1%2@%3").arg(QChar(f.at(2) - 0x20)).arg(QChar(f.at(3) - 0x20)).arg(quint8(f.at(1)) - 0x20);
+            return out;
+        };
+        link.SendFrame("A0", 2);
+        link.SendFrame("A0", 1);
+        link.SendDataFrame("D1", QByteArray(9, '\0'), ReaderLink::kBroadcastAddress);
+        QCOMPARE(asked, QList<int>({2, 2}));
+        QCOMPARE(sent(), QStringList({"N0@2", "A0@1", "N0@2"}));
+        settles = true;
+        link.SendDataFrame("D1", QByteArray(9, '\0'), ReaderLink::kBroadcastAddress);
+        QCOMPARE(asked, QList<int>({2, 2, 2}));
+        QCOMPARE(sent(), QStringList({"N0@2", "A0@1", "N0@2", "N0@2", "D1@153"}));
+        QVERIFY(!link.ledger.anyOwed());
+        link.setSettler({});
     }
 
     void questionNamesReadersWithoutPadding() {

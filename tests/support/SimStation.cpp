@@ -1,6 +1,7 @@
 #include "SimStation.h"
 
 #include "PunchRecord.h"
+#include "RecordExchange.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -24,6 +25,9 @@ SimStation::SimStation(int readers, int configured, TBaudrate rate)
                                         ++linesLost;
                                     }});
     link.ReaderCount = configured < 0 ? readers : configured;
+    // As the programs keep it: beside the settings, and settling owed readers for other jobs.
+    link.attachLedger(workDir.filePath(QString::fromLatin1(OwedLedger::kFileName)), false);
+    link.setSettler([this](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
     link.timing().follow(Comm);
     timer.followLine(link.timing());
 }

@@ -73,11 +73,8 @@ private slots:
         QCOMPARE(fileLines(station), QStringList({"earlier", fileLine(1, punched[0]), fileLine(2, punched[3]),
                                                   fileLine(3, punched[1]), fileLine(1, punched[2])}));
         QVERIFY(station.boxes.boxes.isEmpty());
-        // A fresh reader has no last answer to repeat: three silent "N0" visits open the run.
-        const QStringList commands = station.commands(1);
-        QCOMPARE(commands.mid(0, online::kRepeatVisits),
-                 QStringList(online::kRepeatVisits, QStringLiteral("N0")));
-        QCOMPARE(commands.size() - online::kRepeatVisits, polls(station));
+        // Readers that the ledger does not hold owed are asked for their records at once.
+        QCOMPARE(station.commands(1), QStringList(polls(station), QStringLiteral("C5")));
         QVERIFY(station.Comm.isOpen());
     }
 
@@ -109,8 +106,8 @@ private slots:
     }
 
     // A record the reader handed out just before an earlier run ended without writing it (the
-    // program was killed) is asked for again before anything else: written once, not confirmed
-    // unseen by the first "C5".
+    // program was killed, leaving the reader owed in the ledger) is asked for again before
+    // anything else: written once, not confirmed unseen by the first "C5".
     void runBeginsWithTheRecordInFlight() {
         SimStation station(1);
         const sim::RecordBytes inFlight =
@@ -121,21 +118,22 @@ private slots:
         station.line.withReader(1, [&](sim::Reader& r) {
             return r.take(sim::Frame{1, "C5", {}}, false, note);
         });
+        station.link.ledger.markOwed(1, 'A');
         runUntil(station, 1, [&] { return fileLines(station).size() >= 2; });
         QCOMPARE(station.commands(1).first(), QStringLiteral("N0"));
         QCOMPARE(fileLines(station), QStringList({fileLine(1, inFlight), fileLine(1, next)}));
     }
 
-    // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A run
-    // begins by asking every reader to repeat its last answer on three visits, and a reader that
-    // fell silent is asked so on the next three visits.
+    // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A
+    // reader that fell silent after "C5" is asked only to repeat its last answer from then on;
+    // with every reader silent (a cut line) none of them is probed.
     void twelveSilentReadersEndTheRun() {
         SimStation station(12);
         for (int id = 1; id <= 12; ++id)
             station.line.withReader(id, [](sim::Reader& r) { r.addFault(sim::Fault::silent()); });
         QPointer<TOnline> dialog = runUntil(station, 0, {});
         QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("현재 연결된 리더가 없습니다")});
-        const QStringList visits = QStringLiteral("N0 N0 N0 C5 N0 N0 N0 C5 N0").split(QLatin1Char(' '));
+        const QStringList visits = QStringLiteral("C5 N0 N0 N0 N0 N0 N0 N0 N0").split(QLatin1Char(' '));
         for (int id = 1; id <= 12; ++id) QCOMPARE(station.commands(id), visits);
         QCOMPARE(dialog->indicatorColour(), QColor(Qt::red));
         QVERIFY(!dialog->Button1->isEnabled());

@@ -93,8 +93,14 @@ private slots:
         QTest::addColumn<QStringList>("after");
         QTest::newRow("gaps stay") << QStringList{"B.TXT", "B-3.TXT"}
                                    << QStringList{"B.TXT=", "B-0.TXT=", "B-3.TXT=B-3.TXT", "B-4.TXT=B.TXT"};
-        QTest::newRow("top slot only")
-            << QStringList{"B.TXT", "B-9.TXT"} << QStringList{"B-0.TXT=", "B-8.TXT=B-9.TXT", "B-9.TXT=B.TXT"};
+        QTest::newRow("top slot only: no copy moves")
+            << QStringList{"B.TXT", "B-9.TXT"} << QStringList{"B-8.TXT=", "B-9.TXT=B-9.TXT", "B-10.TXT=B.TXT"};
+        QStringList ten{"B.TXT"};
+        for (int k = 0; k <= 9; ++k) ten << QStringLiteral("B-%1.TXT").arg(k);
+        QTest::newRow("the eleventh run: every copy kept")
+            << ten << QStringList{"B-0.TXT=B-0.TXT", "B-9.TXT=B-9.TXT", "B-10.TXT=B.TXT", "B.TXT="};
+        QTest::newRow("beyond ten") << QStringList{"B.TXT", "B-0.TXT", "B-12.TXT"}
+                                    << QStringList{"B-12.TXT=B-12.TXT", "B-13.TXT=B.TXT"};
         QTest::newRow("no file today")
             << QStringList{"B-0.TXT"} << QStringList{"B-0.TXT=B-0.TXT", "B-1.TXT="};
     }
@@ -134,10 +140,10 @@ private slots:
     void failedLineLeavesWholeLines() {
         const QString path = QStringLiteral("DATA2/A.TXT");
         RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Truncate);
-        QVERIFY(sink.take(1, record(1)));
+        sink.store(1, record(1));
         {
             const FileSizeLimit full(44 + 20); // the second line (44 bytes) fits only in part
-            QVERIFY_THROWS_EXCEPTION(FileError, sink.take(1, record(2)));
+            QVERIFY_THROWS_EXCEPTION(FileError, sink.store(1, record(2)));
         }
         QCOMPARE(crlfLines(readAll(path)),
                  QStringList{QStringLiteral("01-000001 2004 03 15 08 59 30 1 0000012345")});
@@ -159,37 +165,34 @@ private slots:
         QFETCH(QByteArray, after);
         writeAll(QStringLiteral("DATA2/A.TXT"), before);
         RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Append);
-        QVERIFY(sink.take(1, record(7)));
+        sink.store(1, record(7));
         sink.close();
         QCOMPARE(readAll(QStringLiteral("DATA2/A.TXT")), after);
     }
 
-    // Sequence digits that are not decimal end the job, but only once the record is on the disk.
-    void badSequenceIsJudgedAfterTheWrite() {
-        RecordSink sink(QStringLiteral(".\\DATA2\\A.TXT"), UploadFile::Mode::Append);
-        const TPunchRecord bad =
-            TPunchRecord::fromBytes(QByteArray::fromHex("00000A 0000012345 01 2004 03 15 08 59 30"));
-        QVERIFY_THROWS_EXCEPTION(std::exception, sink.take(1, bad));
-        sink.close();
-        QCOMPARE(crlfLines(readAll(QStringLiteral("DATA2/A.TXT"))),
-                 QStringList{QStringLiteral("01-00000: 2004 03 15 08 59 30 1 0000012345")});
-    }
-
-    // A repeat of a reader's last record is written once; the last records of an earlier file
-    // count as taken for that, but not for the job's sum or its gap judgement.
-    void repeatsAreWrittenOnce() {
-        writeAll(QStringLiteral("DATA2/B-0.TXT"), "01-000004 2004 03 15 08 59 30 1 0000012345\r\n"
-                                                  "02-000009 2004 03 15 08 59 30 1 0000012345\r\n");
-        RecordSink sink(QStringLiteral(".\\DATA2\\B.TXT"), UploadFile::Mode::Truncate);
-        sink.rememberLastRecords(QStringLiteral("DATA2/B-0.TXT"));
-        QVERIFY(!sink.take(1, record(4)));
-        const std::optional<Verdict> five = sink.take(1, record(5));
-        QVERIFY(five && five->expected < 0);
-        QVERIFY(!sink.take(1, record(5)));
-        QVERIFY(sink.take(2, record(10)));
-        QCOMPARE(sink.sum(2), 15);
-        sink.close();
-        QCOMPARE(crlfLines(readAll(QStringLiteral("DATA2/B.TXT"))).size(), 2);
+    // A repeat is known by the whole record: the last line of each reader in the end of the
+    // newest files of both kinds, until the job stores one of its own.
+    void lastStoredRecords() {
+        QByteArray big;
+        while (big.size() < 100 * 1024) big += "03-000001 2004 03 15 08 59 30 1 0000012345\r\n";
+        writeAll(QStringLiteral("DATA2/B20040314.TXT"), "01-000004 2004 03 15 08 59 30 1 0000012345\r\n" + big);
+        writeAll(QStringLiteral("DATA2/A20040315.TXT"), "02-000009 2004 03 15 08 59 30 1 0000012345\r\n"
+                                                        "01-000003 2004 03 15 08 59 30 1 0000012345\r\n");
+        RecordSink sink(QStringLiteral(".\\DATA2\\A20040316.TXT"), UploadFile::Mode::Append, true);
+        QVERIFY(sink.storedLast(1, record(3)));
+        QVERIFY(sink.storedLast(2, record(9)));
+        QVERIFY(sink.storedLast(3, record(1)));
+        // Reader 1's line at the head of a long file is out of the bounded read, and a record
+        // that only shares the sequence number is another record.
+        QVERIFY(!sink.storedLast(1, record(4)));
+        TPunchRecord other = record(9);
+        other.Second = 0x31;
+        QVERIFY(!sink.storedLast(2, other));
+        QVERIFY(!QFile::exists(QStringLiteral("DATA2/A20040316.TXT")));
+        sink.store(1, record(5));
+        QVERIFY(sink.storedLast(1, record(5)));
+        QVERIFY(!sink.storedLast(1, record(3)));
+        QCOMPARE(sink.taken(), 1);
     }
 };
 
