@@ -32,8 +32,13 @@ Collector::Collector(const CollectOptions& options, const LineSettings& settings
                    [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
                    [this](int id, bool answered) { visited(id, answered); },
                    [this](const QString& path) {
-                       for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
-                       log(QStringLiteral("writing to ") + path);
+                       // The first file of the run, or one opened afresh after an error, is today's
+                       // still; another is a new day's.
+                       const bool newDay = fileDay_.isValid() && fileDay_ != env_.now().date();
+                       fileDay_ = env_.now().date();
+                       if (newDay)
+                           for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
+                       log((newDay ? QStringLiteral("a new day: writing to ") : QStringLiteral("writing to ")) + path);
                    }}),
       state_(options.workDir, settings.readerCount) {
     applySettings(settings_, comm_);

@@ -73,6 +73,7 @@ private:
     online::OnlineSession session_;
     CollectState state_;
     bool noReaders_ = false; // logged that no reader answers
+    QDate fileDay_;          // of the file the session writes into
     LineRetry retry_;
     // The batch under way: its day, and the readers it has done (an error broke it off).
     QDate batchDay_;

@@ -196,8 +196,8 @@ private slots:
     }
 
     // A record a reader handed out just before an earlier run died (the answer came, the file
-    // line was never written) is asked for again first: written when the files do not hold it,
-    // dropped when they do.
+    // line was never written, the ledger left the reader owed) is asked for again first: written
+    // when the files do not hold it, dropped when they do.
     void recoversTheRecordInFlight_data() {
         QTest::addColumn<bool>("alreadyWritten");
         QTest::newRow("lost with the host") << false;
@@ -213,6 +213,9 @@ private slots:
             return r.take(sim::Frame{1, "C5", {}}, false, note);
         });
         QDir().mkdir(QStringLiteral("DATA2"));
+        OwedLedger left;
+        left.attach(QString::fromLatin1(OwedLedger::kFileName), false);
+        left.markOwed(1, 'A');
         if (alreadyWritten) {
             QFile file(onlineFile(QDate::currentDate()));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -268,14 +271,24 @@ private slots:
     // file once, in order.
     void diskFullForAWhile() {
         CollectStation station(1);
+        // The size limit that plays the full disk would refuse the ledger's writes in place too,
+        // which a full disk does not: the day's file begins longer than the ledger.
         QStringList want;
+        QDir().mkdir(QStringLiteral("DATA2"));
+        QFile earlier(onlineFile(QDate::currentDate()));
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        for (int i = 1; i <= 20; ++i) {
+            want << QStringLiteral("09-%1 2004 03 15 08 59 30 1 0000012345").arg(i, 6, 10, QLatin1Char('0'));
+            earlier.write(want.last().toLatin1() + "\r\n");
+        }
+        earlier.close();
         for (int i = 0; i < 4; ++i) want << fileLine(1, station.punch(1));
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, SIG_IGN);
         bool full = false;
         station.run([&] {
-            if (!full && station.today().size() == 1) {
+            if (!full && station.today().size() == 21) {
                 rlimit limit = old;
                 limit.rlim_cur = rlim_t(QFileInfo(onlineFile(QDate::currentDate())).size() + 10);
                 setrlimit(RLIMIT_FSIZE, &limit);
@@ -283,7 +296,7 @@ private slots:
             }
             if (full && !station.log.filter(QStringLiteral("File too large")).isEmpty())
                 setrlimit(RLIMIT_FSIZE, &old);
-            return station.today().size() >= 4 && station.frames(1) >= 12;
+            return station.today().size() >= 24 && station.frames(1) >= 12;
         });
         setrlimit(RLIMIT_FSIZE, &old);
         QCOMPARE(station.log.filter(QStringLiteral("File too large")).size(), 1);
