@@ -2,6 +2,7 @@
 // panels, the faults a reader can make, the operator's stop and the rotation of earlier files.
 #include "FBatch.h"
 #include "PieGauge.h"
+#include "PunchRecord.h"
 #include "ReaderPanel.h"
 #include "Screenshots.h"
 #include "SimStation.h"
@@ -46,8 +47,11 @@ private slots:
     void init() { QDir::setCurrent(QDir::tempPath()); }
 
     // The job the program exists for: every record of every reader, once, in reader order.
+    // Readers number their records from where they stand, and wrap after 999999.
     void uploadsEveryRecordOnce() {
         SimStation station(3);
+        station.line.withReader(1, [](sim::Reader& r) { r.skipSequence(41000); });
+        station.line.withReader(3, [](sim::Reader& r) { r.skipSequence(999900 - 1); });
         addRecords(station, 1, 300);
         addRecords(station, 3, 202);
         QPointer<TBatch> dialog = new TBatch(station.link);
@@ -63,8 +67,11 @@ private slots:
         QCOMPARE(today(station), expected);
         QCOMPARE(mostLines, 501);
         QCOMPARE(dialog->list->lineCount(), 1); // pages of 501 and 1 records
+        const sim::RecordBytes last = station.line.withReader(3, [](sim::Reader& r) { return r.records().back(); });
         QCOMPARE(dialog->Rich->document()->lastBlock().text(),
-                 QStringLiteral(" 03-000202   0000030202   2   2004-03-15 11:21:00"));
+                 FormatScreenLine(3, TPunchRecord::fromBytes(QByteArray(reinterpret_cast<const char*>(last.data()),
+                                                                        int(last.size())))));
+        QVERIFY(dialog->Rich->document()->lastBlock().text().startsWith(QStringLiteral(" 03-000101 ")));
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
         // One "C1" a record and one for the "C6"; a busy test machine may cost a repeat ("N0").
         const auto asked = [&station](int id) {
@@ -76,7 +83,8 @@ private slots:
         QCOMPARE(dialog->Cap1->text() + dialog->Cap2->text(), QStringLiteral("000502000502"));
         QCOMPARE(dialog->Gauge1->percent(), 100);
         QCOMPARE(dialog->marks->P[0]->text() + dialog->marks->P[1]->text() + dialog->marks->P[2]->text(),
-                 QStringLiteral("000300 000202"));
+                 QStringLiteral("041300 000101"));
+        QVERIFY(station.boxes.texts() == QStringList{kDone}); // the wrap is no gap
         QCOMPARE(dialog->panel->capid->text(), QStringLiteral("ALL"));
         saveScreenshot(dialog, QStringLiteral("batch"));
         delete dialog;
@@ -165,6 +173,68 @@ private slots:
         QCOMPARE(station.commands(1).count(QStringLiteral("C1")), lines.size());
         QVERIFY(station.boxes.boxes.isEmpty());
         QCOMPARE(openDescriptorsOf(todayBase('B') + QStringLiteral(".TXT")), 0);
+    }
+
+    // A job stopped leaves the reader's last record unconfirmed; the next day's job gets it once
+    // more and writes it no second time: between the two days' files every record is there once.
+    void stoppedJobsLastRecordIsWrittenOnce() {
+        SimStation station(1);
+        addRecords(station, 1, 30);
+        const QStringList stored = storedLines(station, 1);
+        {
+            QPointer<TBatch> dialog = new TBatch(station.link);
+            prepare(dialog, 1);
+            QPlainTextEdit* rich = dialog->Rich;
+            pressWhen([rich] { return rich->document()->blockCount() >= 5; }, dialog->Button2);
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+            QTRY_VERIFY(dialog.isNull());
+        }
+        QPointer<TBatch> next = new TBatch(station.link);
+        const QDateTime tomorrow = QDateTime::currentDateTime().addDays(1);
+        next->clock->source = [tomorrow] { return tomorrow; };
+        next->clock->sample();
+        prepare(next, 1);
+        QTest::mouseClick(next->Button1, Qt::LeftButton);
+        delete next;
+        const QString second = QStringLiteral("DATA2/B") + tomorrow.toString(QStringLiteral("yyyyMMdd")) +
+                               QStringLiteral(".TXT");
+        QCOMPARE(today(station) + crlfLines(station.readFile(second)), stored);
+        QCOMPARE(station.boxes.texts(), QStringList{kDone});
+    }
+
+    // Twelve rounds of "batch upload, then delete" in one day keep every record: the copies of
+    // the day are never dropped.
+    void twelveRoundsOfUploadAndDeleteKeepEveryRecord() {
+        SimStation station(1);
+        QPointer<TBatch> dialog = new TBatch(station.link);
+        prepare(dialog, 1);
+        QStringList punched;
+        for (int round = 0; round < 12; ++round) {
+            addRecords(station, 1, 5);
+            punched += storedLines(station, 1);
+            QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+            std::string note;
+            station.line.withReader(1, [&](sim::Reader& r) { return r.take(sim::Frame{1, "C3", {}}, false, note); });
+        }
+        QStringList kept = today(station);
+        for (int k = 0; k <= 10; ++k) kept += today(station, qPrintable(QStringLiteral("-%1").arg(k)));
+        kept.sort();
+        punched.sort();
+        QCOMPARE(kept, punched);
+        QCOMPARE(QDir(QStringLiteral("DATA2")).entryList(QDir::Files).size(), 12);
+        delete dialog;
+    }
+
+    // A reader that never takes "C0" is named in the closing box, which does not say that the
+    // upload is complete.
+    void skippedReadersAreNamed() {
+        SimStation station(3);
+        for (int id : {1, 2, 3}) addRecords(station, id, 2);
+        station.line.withReader(2, [](sim::Reader& r) { r.addFault(sim::Fault::silent().on("C0")); });
+        delete run(station, 0);
+        QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("02번리더는 올려받지 못했습니다 (응답이 없거나 "
+                                                                   "에러). 다시UpLoad하세요")});
+        QCOMPARE(today(station), storedLines(station, 1) + storedLines(station, 3));
     }
 
     // Three runs in a day leave "-0", "-1" and today's file, each with its own run's records.

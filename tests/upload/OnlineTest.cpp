@@ -1,8 +1,10 @@
 // The on-line upload dialog end to end against simulated readers, and the kill test: a run
 // killed outright loses no record that it had listed.
+#include "FCOMCHK.h"
 #include "FOnline.h"
 #include "OnlineExchange.h"
 #include "ReaderPanel.h"
+#include "ScriptedPrompts.h"
 #include "Screenshots.h"
 #include "SimStation.h"
 #include "UploadTests.h"
@@ -158,6 +160,149 @@ private slots:
             runUntil(station, 1, [&] { return pollsAtClose > 0 && polls(station) >= pollsAtClose + 3; });
         QTRY_VERIFY(dialog.isNull());
         QVERIFY(station.Comm.isOpen());
+    }
+
+    // A lost answer, then a stop before the repeat that would fetch it, then another job (the
+    // status check): the record is fetched with "N0" and stored before the other job's request
+    // goes to the reader, which would have made that its last answer.
+    void anotherJobAfterALostAnswerWaitsForTheRecord() {
+        SimStation station(1);
+        const sim::RecordBytes punched = station.line.withReader(1, [](sim::Reader& r) {
+            r.addFault(sim::Fault::loseAnswer().on("C5").once());
+            return r.punchNow(51);
+        });
+        QPointer<TOnline> dialog = runUntil(station, 1, [&] { return polls(station) >= 1; });
+        QTRY_VERIFY(dialog.isNull());
+        QVERIFY(fileLines(station).isEmpty());
+        {
+            auto* check = new TComCheck(station.link);
+            check->Button1Click();
+            delete check;
+        }
+        QCOMPARE(station.commands(1).mid(0, 3), QStringList({"C5", "N0", "A0"}));
+        QCOMPARE(fileLines(station), QStringList{fileLine(1, punched)});
+        QVERIFY(!station.link.ledger.owed(1));
+    }
+
+    // A lost answer, then the cable cut for a while: silence never brings "C5" back, so the
+    // record is fetched with "N0" once the reader answers again, and written once.
+    void cutCableAfterALostAnswer() {
+        SimStation station(1);
+        QList<sim::RecordBytes> punched;
+        station.line.withReader(1, [&](sim::Reader& r) {
+            r.addFault(sim::Fault::loseAnswer().on("C5").once().then(sim::Fault::silent().times(12)));
+            punched << r.punchNow(61) << r.punchNow(62);
+        });
+        runUntil(station, 1, [&] { return fileLines(station).size() >= 2; });
+        QCOMPARE(fileLines(station), QStringList({fileLine(1, punched[0]), fileLine(1, punched[1])}));
+        const QStringList commands = station.commands(1);
+        QCOMPARE(commands.first(), QStringLiteral("C5"));
+        QCOMPARE(commands.mid(1, 13).filter(QStringLiteral("C5")), QStringList());
+    }
+
+    // An on-line run over midnight (on the dialog's clock): each record in its own day's file.
+    void runOverMidnight() {
+        SimStation station(1);
+        const QDate day(2026, 12, 31);
+        qint64 offsetMs = QDateTime::currentDateTime().msecsTo(QDateTime(day, QTime(23, 59, 50)));
+        QPointer<TOnline> dialog = new TOnline(station.link, station.Comm);
+        dialog->clock->source = [&] { return QDateTime::currentDateTime().addMSecs(offsetMs); };
+        dialog->clock->sample();
+        prepare(dialog, 1);
+        const sim::RecordBytes before = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(71); });
+        sim::RecordBytes after{};
+        const auto lines = [&](const QDate& d) {
+            return crlfLines(station.readFile(QStringLiteral("DATA2/A") + d.toString(QStringLiteral("yyyyMMdd")) +
+                                              QStringLiteral(".TXT")));
+        };
+        pressWhen(
+            [&] {
+                if (after == sim::RecordBytes{} && lines(day).size() == 1) {
+                    offsetMs = QDateTime::currentDateTime().msecsTo(QDateTime(day.addDays(1), QTime(0, 0, 5)));
+                    dialog->clock->sample();
+                    after = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(72); });
+                }
+                return lines(day.addDays(1)).size() >= 1;
+            },
+            dialog->Button2);
+        QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        QTRY_VERIFY(dialog.isNull());
+        QCOMPARE(lines(day), QStringList{fileLine(1, before)});
+        QCOMPARE(lines(day.addDays(1)), QStringList{fileLine(1, after)});
+    }
+
+    // The adapter pulled and plugged in again during a run (the line goes and comes back under
+    // the same name, the readers keeping their memory): the dialog shows the loss in its caption,
+    // with no box that holds the run, opens the port again by itself and goes on; every punch
+    // is in the file once.
+    void ridesThroughALostLine() {
+        QTemporaryDir dir;
+        const QString oldCwd = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QVERIFY(QDir().mkdir(QStringLiteral("DATA2")));
+        auto line = std::make_unique<sim::SimLine>(2);
+        line->makeLink("COM2");
+        TComm comm;
+        comm.setDeviceName(dir.filePath(QStringLiteral("COM2")).toStdString());
+        comm.setBaudRate(br9600);
+        comm.Open();
+        ReaderLink link(comm, qtLinkEnv());
+        link.ReaderCount = 2;
+        link.timing().follow(comm);
+        link.setPortControl(PortControl{[&] { return comm.isOpen(); }, [&] { comm.Open(); }, [&] { comm.Close(); }});
+        link.attachLedger(QString::fromLatin1(OwedLedger::kFileName), false);
+        ScriptedPrompts boxes;
+        QStringList want;
+        const auto punch = [&](int id) {
+            want << fileLine(id, line->withReader(id, [id](sim::Reader& r) { return r.punchNow(quint64(id) * 100); }));
+        };
+        punch(1);
+        punch(2);
+        QPointer<TOnline> dialog = new TOnline(link, comm);
+        prepare(dialog, 0, false);
+        const QString caption = dialog->windowTitle();
+        QString captionWhileLost;
+        std::vector<sim::ReaderMemory> memory;
+        int stage = 0;
+        const auto today = [&] {
+            QFile f(QStringLiteral("DATA2/") + QFileInfo(todaysFile()).fileName());
+            return f.open(QIODevice::ReadOnly) ? crlfLines(f.readAll()) : QStringList();
+        };
+        pressWhen(
+            [&] {
+                if (stage == 0 && today().size() >= 2) {
+                    memory = line->withReaders([](std::vector<sim::Reader>& readers) {
+                        std::vector<sim::ReaderMemory> kept;
+                        for (const sim::Reader& r : readers) kept.push_back(r.memory());
+                        return kept;
+                    });
+                    line.reset();
+                    stage = 1;
+                } else if (stage == 1 && dialog->windowTitle() != caption) {
+                    captionWhileLost = dialog->windowTitle();
+                    line = std::make_unique<sim::SimLine>(2);
+                    line->withReaders([&](std::vector<sim::Reader>& readers) {
+                        for (std::size_t i = 0; i < readers.size(); ++i) readers[i].restore(memory[i]);
+                    });
+                    line->makeLink("COM2");
+                    punch(2);
+                    punch(1);
+                    stage = 2;
+                }
+                return stage == 2 && today().size() >= 4;
+            },
+            dialog->Button2);
+        QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 30000);
+        QCOMPARE(captionWhileLost, caption + QStringLiteral(" - 통신끊김: 다시 연결하는 중"));
+        QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join('\n')));
+        QStringList got = today();
+        got.sort();
+        want.sort();
+        QCOMPARE(got, want);
+        comm.Close();
+        line.reset();
+        QDir::setCurrent(oldCwd);
     }
 
     void killedRunLosesNothingListed() {
