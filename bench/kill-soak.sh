@@ -8,6 +8,8 @@
 #   bench/kill-soak.sh BUILD_DIR [ROUNDS, default 50] [collector|dialog|both, default both]
 # Prints, per program, the records punched, the lines written, the records missing, doubled,
 # written without being punched, and the readers whose order differs; exits 1 on any of them.
+# SIM_ARGS adds options to the simulator (SIM_ARGS="--lose-answer 7 --flip-bit 11" for a noisy
+# line); KEEP=1 keeps the work folders.
 set -euo pipefail
 build=$(realpath "${1:?usage: bench/kill-soak.sh BUILD_DIR [ROUNDS] [collector|dialog|both]}")
 rounds=${2:-50}
@@ -29,6 +31,7 @@ done
 work=
 sim_pid=
 run_pid=
+# shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
     [ -n "$run_pid" ] && kill -9 "$run_pid" 2>/dev/null
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
@@ -39,8 +42,9 @@ trap cleanup EXIT
 
 # Readers 1 to 4, punching every `$1` seconds (0: not at all), on the link COM2.
 start_sim() {
+    # shellcheck disable=SC2086 # SIM_ARGS is a list of options
     "$sim" --readers "$readers" --records 0 --punch-every "$1" --state sim.state \
-        --punch-log punches.log >> sim.out 2>&1 &
+        --punch-log punches.log ${SIM_ARGS:-} >> sim.out 2>&1 &
     sim_pid=$!
     for _ in $(seq 50); do [ -L COM2 ] && return; sleep 0.1; done
     echo "the simulator made no link" >&2
