@@ -10,7 +10,10 @@
 //     line.withReader(2, [](sim::Reader& r) {
 //         r.addFault(sim::Fault::badChecksum().on("C1").once().then(sim::Fault::silent()));
 //         r.addFault(sim::Fault::loseAnswer().on("C5").once()); // the punch moves on, unseen
+//         r.addFault(sim::Fault::flipBit(3, 0x02).on("C5").once()); // a record answer reads "C7"
+//         r.setBatchCopies(sim::BatchCopies::Whole);  // every "C0" starts at the first record
 //     });
+//     line.withReader(3, [](sim::Reader& r) { r.loseMemory(); });  // power cut: "N0" unanswered
 //     ... the host talks to the line ...
 //     line.waitForFrames(1, 3, 2000);       // reader 1 has received three frames
 //     line.frames(1);                       // what it received, decoded and raw, and answered
@@ -23,11 +26,13 @@
 // What each reader answers:
 //   A0  "A0" + status byte ('C')                 B0  "B0" + 8-byte clock block
 //   B1  sets the clock, answers "B0" + clock     B3  stores the 48-byte table, answers "B2" + table
-//   C0  ack; the upload starts at the first record not yet uploaded
+//   C0  ack; the upload starts at the first record not yet uploaded (with BatchCopies::Whole
+//       at the first record stored)
 //   C1  "C1" + next record, or "C6" when none is left (after "C6" the records count as uploaded);
 //       a record counts as delivered when the next "C1" comes, so "N0" can ask for it again
 //   C2  no answer; confirmed records count as uploaded, the rest stay
-//   C3  erases all records, ack                 C4  "C4" + records still to upload (6 BCD digits)
+//   C3  erases all records, ack (numbering again from 000001 with setDeleteRenumbers)
+//   C4  "C4" + records the next batch hands out (6 BCD digits)
 //   C5  "C5" + next on-line punch, or "C7"; the punch counts as delivered at the next "C5"
 //   D0  ack, opens a download                   D1  stores a 9-byte customer, ack (none to a broadcast)
 //   D2  ack, or "D9" when a "D1" since "D0" found the table full (capacity)

@@ -22,6 +22,12 @@ Fault Fault::garbage(Bytes bytes) {
     return f;
 }
 
+Fault Fault::flipBit(int byteIndex, std::uint8_t mask) {
+    Fault f = with(Kind::FlipBit, byteIndex);
+    f.mask = mask;
+    return f;
+}
+
 Fault Fault::on(std::string requestCode) const {
     Fault f = *this;
     f.command = std::move(requestCode);
@@ -62,6 +68,8 @@ std::string Fault::describe() const {
         return "offered the last record again";
     case Kind::LoseAnswer:
         return "answer lost";
+    case Kind::FlipBit:
+        return "byte " + std::to_string(value) + " XOR " + toHex({mask});
     }
     return {};
 }

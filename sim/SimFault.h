@@ -29,6 +29,8 @@ struct Fault {
         Garbage,      // `bytes` go out right before the answer
         Reoffer,      // "C5" offers the record it offered last once more instead of a new one
         LoseAnswer,   // the reader acts on the request (its state moves on), the answer is lost
+        FlipBit,      // byte `value` of the answer as encoded (STX is byte 0) is XORed with
+                      // `mask`; the frame keeps its length and its checksum, which no longer fits
     };
 
     Kind kind = Kind::Silent;
@@ -36,6 +38,7 @@ struct Fault {
     int remaining = -1;  // answers still to spoil; -1 for good
     int value = 0;
     int pauseMs = 0;
+    std::uint8_t mask = 0;
     std::string code;
     Bytes bytes;
     std::vector<Fault> followUps;
@@ -50,6 +53,8 @@ struct Fault {
     static Fault answerCode(std::string code);
     static Fault garbage(Bytes bytes);
     static Fault reoffer() { return of(Kind::Reoffer); }
+    // flipBit(3, 0x02) turns the command byte '5' of a "C5" answer into '7'.
+    static Fault flipBit(int byteIndex, std::uint8_t mask);
 
     Fault on(std::string requestCode) const;
     Fault times(int answers) const;

@@ -33,6 +33,13 @@ void LineFaultPlan::spoilAnswer(Transmission& tx, std::string& note) {
         ++counts_.answersLate;
         appendNote(note, "line: " + std::to_string(faults_.lateMs) + " ms late");
     }
+    if (due(faults_.flipBitEvery, n) && !tx.bytes.empty()) {
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, tx.bytes.size() - 1)(random_);
+        const int bit = std::uniform_int_distribution<int>(0, 7)(random_);
+        tx.bytes[at] ^= std::uint8_t(1u << bit);
+        ++counts_.bitsFlipped;
+        appendNote(note, "line: bit " + std::to_string(bit) + " of byte " + std::to_string(at) + " flipped");
+    }
     if (due(faults_.strayBytesEvery, n)) {
         tx.bytes.insert(tx.bytes.begin(), kStrayBytes.begin(), kStrayBytes.end());
         ++counts_.strayBytes;

@@ -1,10 +1,13 @@
 // Faults of the line itself rather than of one reader: noise that eats a request or an answer,
-// holds an answer up or puts stray bytes before it. "Every Nth" counts over the whole line:
-// answers over all the readers' answers, requests over the frames to present readers.
+// holds an answer up, flips one of its bits or puts stray bytes before it. "Every Nth" counts
+// over the whole line: answers over all the readers' answers, requests over the frames to
+// present readers. Which bit flips is drawn from a generator with a fixed seed, so a run
+// repeats.
 #pragma once
 
 #include "SimReader.h"
 
+#include <random>
 #include <string>
 
 namespace sim {
@@ -16,6 +19,7 @@ struct LineFaults {
     int lateMs = 300;
     int loseRequestEvery = 0; // the reader never sees the request
     int strayBytesEvery = 0;  // a few stray bytes go out right before the answer
+    int flipBitEvery = 0;     // one bit of one byte of the answer flips; it keeps its length
 };
 
 // How often each fault was applied, and out of how many.
@@ -26,6 +30,7 @@ struct LineFaultCounts {
     int answersLate = 0;
     int requestsLost = 0;
     int strayBytes = 0; // answers with stray bytes before them
+    int bitsFlipped = 0;
 };
 
 class LineFaultPlan {
@@ -34,6 +39,7 @@ public:
     void set(const LineFaults& faults) {
         faults_ = faults;
         counts_ = {};
+        random_.seed(kSeed);
     }
     const LineFaultCounts& counts() const { return counts_; }
 
@@ -43,8 +49,10 @@ public:
     void spoilAnswer(Transmission& tx, std::string& note);
 
 private:
+    static constexpr std::uint32_t kSeed = 1;
     LineFaults faults_;
     LineFaultCounts counts_;
+    std::minstd_rand random_{kSeed};
 };
 
 } // namespace sim

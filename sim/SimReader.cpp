@@ -92,8 +92,9 @@ RecordBytes Reader::punch(const Punch& punch) {
 }
 
 ReaderMemory Reader::memory() const {
-    return {clock_,  modeTable_, customers_, capacity_,      nextSeq_,    records_, uploaded_,
-            cursor_, offered_,   online_,    onlineOffered_, lastOnline_, last_};
+    return {clock_,         modeTable_,  customers_, capacity_,    nextSeq_,
+            records_,       uploaded_,   cursor_,    offered_,     online_,
+            onlineOffered_, lastOnline_, last_,      batchCopies_, deleteRenumbers_};
 }
 
 void Reader::restore(const ReaderMemory& m) {
@@ -110,6 +111,21 @@ void Reader::restore(const ReaderMemory& m) {
     onlineOffered_ = m.onlineOffered;
     lastOnline_ = m.lastOnline;
     last_ = m.last;
+    batchCopies_ = m.batchCopies;
+    deleteRenumbers_ = m.deleteRenumbers;
+}
+
+void Reader::loseMemory(MemoryLoss loss) {
+    last_.reset();
+    offered_ = onlineOffered_ = false;
+    if (loss == MemoryLoss::Records) {
+        records_.clear();
+        online_.clear();
+        uploaded_ = 0;
+        lastOnline_.reset();
+        restartNumbering();
+    }
+    cursor_ = batchStart();
 }
 
 void Reader::storeCustomer(const Customer& customer) {
@@ -167,6 +183,11 @@ Transmission Reader::spoil(Frame frame, const std::string& request, const std::s
         appendNote(note, f->describe());
     }
     tx.bytes = encodeFrame(frame);
+    if (const auto f = faults_.use(Kind::FlipBit, request, answered)) {
+        if (f->value >= 0 && std::size_t(f->value) < tx.bytes.size())
+            tx.bytes[std::size_t(f->value)] ^= f->mask;
+        appendNote(note, f->describe());
+    }
     if (const auto f = faults_.use(Kind::BadChecksum, request, answered)) {
         std::uint8_t& low = tx.bytes.back();
         low = std::uint8_t(kOffset + ((low - kOffset + 1) & 0x0F));
@@ -215,14 +236,15 @@ std::optional<Frame> Reader::answer(const Frame& request, bool broadcast) {
 std::optional<Frame> Reader::answerUpload(const Frame& request) {
     const std::string& code = request.code;
     if (code == "C0") {
-        cursor_ = uploaded_;
+        cursor_ = batchStart();
         offered_ = false;
         return reply("C0");
     }
     if (code == "C1") {
         // Asking for the next record confirms the one handed out before: it is uploaded, and a
-        // later "C0" (after the line broke off, say) starts behind it.
-        if (offered_) uploaded_ = ++cursor_;
+        // later "C0" (after the line broke off, say) starts behind it unless each batch is a
+        // whole copy.
+        if (offered_) uploaded_ = std::max(uploaded_, ++cursor_);
         offered_ = cursor_ < records_.size();
         if (offered_) return reply("C1", toBytes(records_[cursor_]));
         return reply("C6");
@@ -238,9 +260,10 @@ std::optional<Frame> Reader::answerUpload(const Frame& request) {
         uploaded_ = cursor_ = 0;
         offered_ = onlineOffered_ = false;
         lastOnline_.reset();
+        if (deleteRenumbers_) restartNumbering();
         return reply("C3");
     }
-    if (code == "C4") return reply("C4", toBcd(pendingCount(), 6));
+    if (code == "C4") return reply("C4", toBcd(records_.size() - batchStart(), 6));
     // "C5": the record offered before counts as delivered now.
     if (onlineOffered_) {
         lastOnline_ = online_.front();

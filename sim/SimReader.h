@@ -58,6 +58,13 @@ struct Transmission {
     bool lost = false;          // goes wrong on the way: the host never gets it
 };
 
+// Where "C0" starts a batch upload. Readers differ here, and the host must come out right with
+// either kind.
+enum class BatchCopies {
+    Unconfirmed, // at the first record not yet confirmed: each batch hands out what is new
+    Whole,       // at the first record stored: each batch is a whole copy, until "C3" deletes them
+};
+
 // What a reader keeps in its own memory, and so keeps while the line is down or the
 // simulator restarts (SimState writes it to a file and reads it back).
 struct ReaderMemory {
@@ -80,6 +87,8 @@ struct ReaderMemory {
     bool onlineOffered = false;
     std::optional<RecordBytes> lastOnline;
     std::optional<Answer> last;
+    BatchCopies batchCopies = BatchCopies::Unconfirmed;
+    bool deleteRenumbers = false;
 };
 
 class Reader {
@@ -109,12 +118,35 @@ public:
     // The next generated, added or punched record skips `count` sequence numbers.
     void skipSequence(std::uint32_t count) { nextSeq_ += count; }
     std::uint32_t nextSequence() const { return nextSeq_; }
+    // The next record is numbered 000001 again, as after a replacement or a memory loss; the
+    // records already stored keep their numbers.
+    void restartNumbering() { nextSeq_ = 1; }
     const std::vector<RecordBytes>& records() const { return records_; }
-    // Records already uploaded (the first uploadedCount() of records()).
+    // Records already uploaded (the first uploadedCount() of records()): confirmed by a "C1".
     std::size_t uploadedCount() const { return uploaded_; }
     // The record "C1" hands out next, or has handed out and waits to see confirmed.
     std::size_t uploadCursor() const { return cursor_; }
     std::size_t pendingCount() const { return records_.size() - uploaded_; }
+
+    // Where "C0" starts (Unconfirmed unless set). With Whole, "C4" counts every record stored,
+    // as that is what the next batch hands out.
+    BatchCopies batchCopies() const { return batchCopies_; }
+    void setBatchCopies(BatchCopies copies) { batchCopies_ = copies; }
+    // Whether "C3" also starts the numbering again at 000001 (unless set, it goes on).
+    bool deleteRenumbers() const { return deleteRenumbers_; }
+    void setDeleteRenumbers(bool on) { deleteRenumbers_ = on; }
+
+    // What a power cut takes.
+    enum class MemoryLoss {
+        // The last answer ("N0" then gets none) and whatever was handed out and not yet
+        // confirmed, which is handed out again; the stored records stay, as in a reader whose
+        // records are kept by a battery.
+        LastAnswer,
+        // The stored records and on-line punches as well, and the numbering starts again at
+        // 000001: a reader whose memory was wiped. Customers, tables and clock stay.
+        Records,
+    };
+    void loseMemory(MemoryLoss loss = MemoryLoss::LastAnswer);
 
     // On-line punches, offered one at a time to "C5".
     RecordBytes punch(const Punch& punch);
@@ -158,6 +190,8 @@ private:
     Transmission spoil(Frame frame, const std::string& request, const std::string& answered,
                        std::string& note);
     Frame reply(const std::string& code, Bytes data = {}) const { return Frame{id_, code, std::move(data)}; }
+    // The record "C0" starts at.
+    std::size_t batchStart() const { return batchCopies_ == BatchCopies::Whole ? 0 : uploaded_; }
 
     int id_;
     bool present_ = true;
@@ -170,6 +204,8 @@ private:
     std::size_t uploaded_ = 0; // records before this index count as uploaded
     std::size_t cursor_ = 0;   // the record "C1" hands out next
     bool offered_ = false;     // records_[cursor_] went out and waits for the next "C1"
+    BatchCopies batchCopies_ = BatchCopies::Unconfirmed;
+    bool deleteRenumbers_ = false;
 
     std::deque<RecordBytes> online_;
     bool onlineOffered_ = false; // online_.front() went out and waits for the next "C5"

@@ -52,6 +52,8 @@ void formatReader(std::string& out, int id, const ReaderMemory& m) {
     std::vector<Customer> customers;
     for (const auto& c : m.customers) customers.push_back(c.second);
     putField(out, "reader", std::to_string(id));
+    putField(out, "batch-copies", m.batchCopies == BatchCopies::Whole ? "whole" : "unconfirmed");
+    putField(out, "delete-renumbers", m.deleteRenumbers ? "1" : "0");
     putField(out, "clock", hex(m.clock));
     putField(out, "modes", hex(m.modeTable));
     putField(out, "capacity", std::to_string(m.capacity));
@@ -170,10 +172,17 @@ private:
     std::string line_;
 };
 
-ReaderMemory parseReader(Parser& p, int id) {
+ReaderMemory parseReader(Parser& p, int id, int version) {
     if (p.number(p.field("reader")[0], kMaxReaders) != std::uint64_t(id))
         p.fail("reader " + std::to_string(id) + " expected");
     ReaderMemory m;
+    if (version >= 2) {
+        const std::string copies = p.field("batch-copies")[0];
+        if (copies != "unconfirmed" && copies != "whole")
+            p.fail("\"" + copies + "\" is not unconfirmed or whole");
+        m.batchCopies = copies == "whole" ? BatchCopies::Whole : BatchCopies::Unconfirmed;
+        m.deleteRenumbers = p.flag(p.field("delete-renumbers")[0]);
+    }
     m.clock = p.bytes<8>(p.field("clock")[0]);
     m.modeTable = p.bytes<48>(p.field("modes")[0]);
     m.capacity = std::size_t(p.number(p.field("capacity")[0], UINT32_MAX));
@@ -186,7 +195,9 @@ ReaderMemory parseReader(Parser& p, int id) {
     m.records = p.items<16>(p.field("records", 1, SIZE_MAX));
     m.uploaded = std::size_t(p.number(p.field("uploaded")[0], m.records.size()));
     m.cursor = std::size_t(p.number(p.field("cursor")[0], m.records.size()));
-    if (m.cursor < m.uploaded) p.fail("the cursor stands before the last record uploaded");
+    // A whole copy starts at the first record, confirmed or not.
+    if (m.cursor < m.uploaded && m.batchCopies == BatchCopies::Unconfirmed)
+        p.fail("the cursor stands before the last record uploaded");
     m.offered = p.flag(p.field("offered")[0]);
     if (m.offered && m.cursor == m.records.size()) p.fail("no record at the cursor to be offered");
     const auto online = p.items<16>(p.field("online", 1, SIZE_MAX));
@@ -229,7 +240,7 @@ void restoreState(std::vector<Reader>& readers, const SimState& state) {
 std::string formatState(const SimState& state) {
     std::string out;
     out.reserve(4096);
-    out += "qrx-reader-sim state 1\n";
+    out += "qrx-reader-sim state 2\n";
     putField(out, "readers", std::to_string(state.readers.size()));
     putField(out, "next-puncher", std::to_string(state.nextPuncher));
     for (std::size_t i = 0; i < state.readers.size(); ++i) formatReader(out, int(i + 1), state.readers[i]);
@@ -239,14 +250,16 @@ std::string formatState(const SimState& state) {
 
 SimState parseState(const std::string& text) {
     Parser p(text);
-    if (p.field("qrx-reader-sim", 0, 2) != std::vector<std::string>{"state", "1"})
+    const std::vector<std::string> header = p.field("qrx-reader-sim", 0, 2);
+    if (header.size() != 2 || header[0] != "state" || (header[1] != "1" && header[1] != "2"))
         p.fail("not a qrx-reader-sim state file of this version");
+    const int version = header[1] == "1" ? 1 : 2;
     SimState state;
     const int readers = int(p.number(p.field("readers")[0], kMaxReaders));
     if (readers < 1) p.fail("no readers");
     state.nextPuncher = int(p.number(p.field("next-puncher")[0], std::uint64_t(readers)));
     if (state.nextPuncher < 1) p.fail("next-puncher names no reader");
-    for (int id = 1; id <= readers; ++id) state.readers.push_back(parseReader(p, id));
+    for (int id = 1; id <= readers; ++id) state.readers.push_back(parseReader(p, id, version));
     p.field("end", 0, 0);
     p.expectEnd();
     return state;

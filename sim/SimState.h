@@ -1,10 +1,12 @@
 // The readers' memory across a restart of the simulator, as a text file a person can read: one
 // line per field, byte strings in hex, "-" for none, lists separated by blanks.
 //
-//     qrx-reader-sim state 1
+//     qrx-reader-sim state 2
 //     readers 2
 //     next-puncher 2                     the reader the next timed punch goes to
 //     reader 1
+//     batch-copies unconfirmed           or whole: where "C0" starts
+//     delete-renumbers 0                 1: "C3" starts the numbering again
 //     clock 2004031501080000             century, year, month, day, weekday, h, m, s
 //     modes 000000000000...              the 48-byte mode table
 //     capacity 5000
@@ -22,7 +24,8 @@
 //     ...
 //     end
 //
-// The closing "end" shows the file is whole.
+// The closing "end" shows the file is whole. A file of version 1 has neither batch-copies nor
+// delete-renumbers and reads as readers that have the defaults.
 #pragma once
 
 #include "SimReader.h"

@@ -20,7 +20,8 @@ const char kUsage[] =
     "                      [--punch-every SECONDS] [--no-pacing] [--turnaround MS]\n"
     "                      [--adapter-latency MS] [--lose-answer EVERY] [--late-answer EVERY]\n"
     "                      [--late-ms MS] [--lose-request EVERY] [--stray-bytes EVERY]\n"
-    "                      [--state FILE] [--punch-log FILE]\n"
+    "                      [--flip-bit EVERY] [--batch-copies unconfirmed|whole]\n"
+    "                      [--delete-renumbers] [--state FILE] [--punch-log FILE]\n"
     "Serves N readers (1-12, default 4) on a pseudo-terminal linked as NAME\n"
     "(default COM2) in the working directory. Each reader holds N stored punch\n"
     "records (default 25). Every SECONDS (default 5, 0 never) one reader after the\n"
@@ -33,6 +34,12 @@ const char kUsage[] =
     "FILE that is not a whole state ends the sim with exit code 1.\n"
     "--punch-log FILE: each punch is appended to FILE as \"RR SSSSSS\" (reader,\n"
     "sequence number), on disk before it is shown.\n"
+    "--batch-copies: where C0 starts a batch upload: at the first record not yet\n"
+    "confirmed (unconfirmed, the default), or at the first record stored, so that\n"
+    "each batch hands out a whole copy until C3 deletes the records (whole).\n"
+    "--delete-renumbers: C3 also starts the numbering again at 000001.\n"
+    "Both are kept in FILE with the readers' memory; when given, they replace\n"
+    "what FILE holds.\n"
     "The line plays a real one: requests and answers take their time on the wire at\n"
     "the speed the host set, each reader answers after its turn-around (--turnaround,\n"
     "default 3 ms) and the host's USB adapter hands answers over every MS\n"
@@ -41,7 +48,8 @@ const char kUsage[] =
     "  --lose-answer   the reader acts, its answer never arrives\n"
     "  --late-answer   the answer comes --late-ms late (default 300)\n"
     "  --lose-request  the reader never sees the request\n"
-    "  --stray-bytes   a few stray bytes come before the answer\n";
+    "  --stray-bytes   a few stray bytes come before the answer\n"
+    "  --flip-bit      one bit of the answer flips; it keeps its length\n";
 
 struct Options {
     int readers = 4;
@@ -54,6 +62,8 @@ struct Options {
     sim::LineFaults faults;
     std::string state;
     std::string punchLog;
+    std::optional<sim::BatchCopies> batchCopies;
+    bool deleteRenumbers = false;
 };
 
 bool parseNumber(const char* text, int low, int high, int& out) {
@@ -70,6 +80,7 @@ int* faultEvery(const std::string& option, sim::LineFaults& f) {
     if (option == "--late-answer") return &f.lateAnswerEvery;
     if (option == "--lose-request") return &f.loseRequestEvery;
     if (option == "--stray-bytes") return &f.strayBytesEvery;
+    if (option == "--flip-bit") return &f.flipBitEvery;
     return nullptr;
 }
 
@@ -83,6 +94,10 @@ std::string parse(int argc, char** argv, Options& o, bool& help) {
         }
         if (arg == "--no-pacing") {
             o.pacing = false;
+            continue;
+        }
+        if (arg == "--delete-renumbers") {
+            o.deleteRenumbers = true;
             continue;
         }
         if (i + 1 >= argc) return "unknown option or missing value: " + arg;
@@ -107,6 +122,11 @@ std::string parse(int argc, char** argv, Options& o, bool& help) {
         } else if (arg == "--state") {
             if (!*value) return "--state takes a file name";
             o.state = value;
+        } else if (arg == "--batch-copies") {
+            const std::string copies = value;
+            if (copies != "unconfirmed" && copies != "whole")
+                return "--batch-copies takes unconfirmed or whole";
+            o.batchCopies = copies == "whole" ? sim::BatchCopies::Whole : sim::BatchCopies::Unconfirmed;
         } else if (arg == "--punch-log") {
             if (!*value) return "--punch-log takes a file name";
             o.punchLog = value;
@@ -207,6 +227,10 @@ int main(int argc, char** argv) {
                     readers[std::size_t(id - 1)].setClockNow();
                     readers[std::size_t(id - 1)].addRecords(options.records);
                 }
+            for (sim::Reader& r : readers) {
+                if (options.batchCopies) r.setBatchCopies(*options.batchCopies);
+                if (options.deleteRenumbers) r.setDeleteRenumbers(true);
+            }
             // A file that cannot be written at the start ends the sim; later a failed write is
             // reported and the next change tries again.
             if (!options.state.empty())
@@ -256,10 +280,11 @@ int main(int argc, char** argv) {
         }
         line.withReaders([&](const std::vector<sim::Reader>& readers) { keep(readers); });
         const sim::LineFaultCounts c = line.lineFaultCounts();
-        if (c.answersLost + c.answersLate + c.requestsLost + c.strayBytes > 0)
+        if (c.answersLost + c.answersLate + c.requestsLost + c.strayBytes + c.bitsFlipped > 0)
             std::cout << "qrx-reader-sim: of " << c.answers << " answers " << c.answersLost << " lost, "
-                      << c.answersLate << " late, " << c.strayBytes << " after stray bytes; of " << c.requests
-                      << " requests " << c.requestsLost << " lost" << std::endl;
+                      << c.answersLate << " late, " << c.strayBytes << " after stray bytes, " << c.bitsFlipped
+                      << " with a bit flipped; of " << c.requests << " requests " << c.requestsLost << " lost"
+                      << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "qrx-reader-sim: " << e.what() << "\n";
         return 1;

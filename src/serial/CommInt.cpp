@@ -169,14 +169,23 @@ void TCustomComm::CreateHandle() {
     qCDebug(lcSerial) << "opened" << deviceName_.c_str() << "as" << path.c_str();
 }
 
+// The port comes up fully set or not at all: a port left open with half its settings would be
+// taken for a working line, and kept by its caller while that reports it closed. The event thread
+// starts last, once there is nothing left to fail.
 void TCustomComm::Open() {
     checkClosed(isOpen());
     CreateHandle();
-    CommDevice& device = *platform_->device;
-    eventThread_ = std::make_unique<TCommEventThread>(*this, device, eventMaskOf(monitorEvents_));
-    if (int error = device.makeReadsReturnAtOnce()) raiseCommError(kTimeouts, error);
-    UpdateDCB();
-    if (int error = device.setQueueSizes(readBufSize_, writeBufSize_)) raiseCommError(kBufferSizes, error);
+    try {
+        CommDevice& device = *platform_->device;
+        if (int error = device.makeReadsReturnAtOnce()) raiseCommError(kTimeouts, error);
+        UpdateDCB();
+        if (int error = device.setQueueSizes(readBufSize_, writeBufSize_))
+            raiseCommError(kBufferSizes, error);
+        eventThread_ = std::make_unique<TCommEventThread>(*this, device, eventMaskOf(monitorEvents_));
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 void TCustomComm::Close() {
@@ -187,13 +196,22 @@ void TCustomComm::Close() {
     qCDebug(lcSerial) << "closed" << deviceName_.c_str();
 }
 
+// A fixed WriteTimeout would cut a long frame on a slow line: 200 bytes take 1.7 s at 1200 bit/s.
+int TCustomComm::writeDeadlineMs(int count) const {
+    const int stopBits = stopbits_ == sb10 ? 1 : 2; // one and a half counted as two
+    const int bits = 1 + (databits_ + 4) + (parity_ == paNone ? 0 : 1) + stopBits;
+    const long long wireMs =
+        (std::max(count, 0) * 1000LL * bits + baudRateValue(baudRate_) - 1) / baudRateValue(baudRate_);
+    return int(std::max<long long>(WriteTimeout, 2 * wireMs + kWriteMarginMs));
+}
+
 int TCustomComm::Write(const void* buffer, int count) {
     std::lock_guard<std::mutex> lock(platform_->io);
     if (!isOpen()) raiseCommError(kWriteError, EBADF);
-    const CommTransfer done = platform_->device->write(buffer, count, WriteTimeout);
+    const int deadlineMs = writeDeadlineMs(count);
+    const CommTransfer done = platform_->device->write(buffer, count, deadlineMs);
     if (done.error) raiseCommError(kWriteError, done.error);
-    if (done.count < 0)
-        qCDebug(lcSerial) << "write timed out after" << WriteTimeout << "ms, its rest dropped";
+    if (done.count < 0) qCDebug(lcSerial) << "write timed out after" << deadlineMs << "ms, its rest dropped";
     return done.count;
 }
 

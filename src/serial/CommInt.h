@@ -147,8 +147,10 @@ public:
     void Close();
     bool isOpen() const;
 
-    // Returns once the bytes have left the device: count, or -1 when that did not happen within
-    // WriteTimeout (a line held by flow control), and then nothing more of them is sent.
+    // Returns once the bytes have left the device: count, or -1 when that did not happen in time
+    // (a line held by flow control), and then nothing more of them is sent. In time is within
+    // WriteTimeout, or within twice the bytes' time on the wire at the speed and framing set plus
+    // kWriteMarginMs when that is longer.
     // Raises "Write error" when the write cannot be made (also when closed); a line that hung up
     // raises at once, never waits for the time-out.
     int Write(const void* buffer, int count) override;
@@ -188,6 +190,8 @@ public:
     // Stored only.
     int ReadTimeout = 1000;
     int WriteTimeout = 1000;
+    // What a write may take beyond twice its wire time: the driver's and the adapter's own delays.
+    static constexpr int kWriteMarginMs = 100;
 
     // The settings block as last read from and written to the device.
     const TDeviceControlBlock& DeviceControlBlock() const { return dcb_; }
@@ -208,6 +212,7 @@ protected:
 
 private:
     friend class TCommEventThread;
+    int writeDeadlineMs(int count) const;
     struct Platform;
     std::unique_ptr<Platform> platform_;
     TDeviceControlBlock dcb_;

@@ -343,7 +343,9 @@ private slots:
         line.arriveAt(line.nowUs + 20000, "noise");
         const std::int64_t start = line.nowUs;
         link.AwaitAnswer(0);
-        QVERIFY(since(start) >= 20 + link.timing().interByteMs());
+        const double quietAt = 20 + link.timing().interByteMs();
+        QVERIFY2(since(start) >= quietAt && since(start) < quietAt + 5,
+                 qPrintable(QString::number(since(start))));
         QCOMPARE(link.ReadReply(4, "A0", 1).status, '5');
     }
 
@@ -375,7 +377,8 @@ private slots:
         link.SendFrame("D2", 2);
         link.SendFrame("D2", 3);
         link.AwaitAnswer(0);
-        QVERIFY2(since(start) >= 3 * 66.6, qPrintable(QString::number(since(start))));
+        QVERIFY2(since(start) >= 3 * 66.6 && since(start) < 3 * 66.7 + link.timing().firstByteMs() + 5,
+                 qPrintable(QString::number(since(start))));
     }
 
     // An answer that starts later than the first-byte time-out counts as none.
@@ -424,7 +427,8 @@ private slots:
         prompts.answers = {false};
         const std::int64_t start = line.nowUs;
         QVERIFY(link.CheckReaders());
-        QVERIFY(since(start) >= 8 * 100); // 100 ms after each "A0"
+        QVERIFY2(since(start) >= 8 * 100 && since(start) < 8 * 100 + 50, // 100 ms after each "A0"
+                 qPrintable(QString::number(since(start))));
         QCOMPARE(prompts.boxes.size(), 1);
         QCOMPARE(prompts.boxes[0].text,
                  QStringLiteral("현재  3번 7번리더에서 에러가 검출되었습니다, 그래도 진행하겠습니까?"));

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <functional>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -69,6 +70,11 @@ qint64 cpuWhileIdle(int ms) {
     const qint64 before = cpuMs();
     QTest::qWait(ms);
     return cpuMs() - before;
+}
+
+// The threads this process runs.
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A port that lets the test call the UI-thread side of an event directly.
@@ -142,30 +148,30 @@ private slots:
         QTest::addColumn<int>("baud");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("code");
-        QTest::addColumn<bool>("opened"); // failures after the device opened leave it open
         const auto row = [](const char* name, const char* device, int bufSize, TBaudrate baud,
-                            const char* text, int code, bool opened) {
+                            const char* text, int code) {
             QTest::newRow(name) << device << bufSize << int(baud)
-                                << QString("%1 (Error: %2) ").arg(text).arg(code) << code << opened;
+                                << QString("%1 (Error: %2) ").arg(text).arg(code) << code;
         };
         // The holder's exclusive flag keeps out every open but root's, which then meets its lock.
         const int busy = geteuid() == 0 ? EWOULDBLOCK : EBUSY;
-        row("missing device", "missing", 4096, br9600, "Error accessing specified device", ENOENT, false);
-        row("unusable device", "locked", 4096, br9600, "Error accessing specified device", EIO, false);
-        row("busy", "busy", 4096, br9600, "Error accessing specified device", busy, false);
-        row("regular file", "file", 4096, br9600, "Invalid device handle, access denied", -1, false);
-        row("no terminal", "/dev/null", 4096, br9600, "Error updating CommTimeouts", ENOTTY, true);
-        row("refused speed", "pty", 4096, br14400, "Error updating DataControlBlock", EINVAL, true);
-        row("no input queue", "pty", 0, br9600, "Error initializing Read/Write Buffers", EINVAL, true);
+        row("missing device", "missing", 4096, br9600, "Error accessing specified device", ENOENT);
+        row("unusable device", "locked", 4096, br9600, "Error accessing specified device", EIO);
+        row("busy", "busy", 4096, br9600, "Error accessing specified device", busy);
+        row("regular file", "file", 4096, br9600, "Invalid device handle, access denied", -1);
+        row("no terminal", "/dev/null", 4096, br9600, "Error updating CommTimeouts", ENOTTY);
+        row("refused speed", "pty", 4096, br14400, "Error updating DataControlBlock", EINVAL);
+        row("no input queue", "pty", 0, br9600, "Error initializing Read/Write Buffers", EINVAL);
     }
 
+    // A failed open leaves the port closed, whatever step failed: no event thread runs, and the
+    // device is free for the next open, its lock and exclusive flag released.
     void openFailures() {
         QFETCH(QString, device);
         QFETCH(int, readBufSize);
         QFETCH(int, baud);
         QFETCH(QString, message);
         QFETCH(int, code);
-        QFETCH(bool, opened);
         QTemporaryDir dir;
         QTemporaryFile file;
         QVERIFY(file.open());
@@ -182,14 +188,25 @@ private slots:
         comm->setDeviceName(path.toStdString());
         comm->setReadBufSize(readBufSize);
         comm->setBaudRate(TBaudrate(baud));
+        const int threadsBefore = threadCount();
         int got = 0;
         bool lost = true;
         QCOMPARE(raised([&] { comm->Open(); }, &got, &lost), message);
         QCOMPARE(got, code);
         QVERIFY2(!lost, "a failed open counts as a lost line");
-        QCOMPARE(comm->isOpen(), opened);
-        comm->Close();
+        QVERIFY2(!comm->isOpen(), "a failed open left the port open");
         QCOMPARE(comm->InQueueCount(), -1);
+        QCOMPARE(threadCount(), threadsBefore);
+        if (device != "pty") return;
+        const int probe = ::open(line->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(probe >= 0);
+        int exclusive = -1;
+        QCOMPARE(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+        ::close(probe);
+        QCOMPARE(exclusive, 0);
+        TComm next;
+        next.setDeviceName(line->slavePath());
+        QCOMPARE(raised([&] { next.Open(); }), QString("no error"));
     }
 
     // The flag belongs to the terminal and would outlive the port while the far end holds the
@@ -397,11 +414,13 @@ private slots:
 
     // A line that takes nothing is a time-out, not an error, and the write is cancelled: of what
     // the kernel had taken, only what already sits in the far end's own buffer (4 KiB on Linux)
-    // may still arrive, and the next write follows right after it.
+    // may still arrive, and the next write follows right after it. A pseudo-terminal takes 20 KiB
+    // before it is full; 24 KiB take 2.1 s at 115200 bit/s, so the write gives up after 4.4 s.
     void writeTimesOutOnFullLine() {
         comm->WriteTimeout = 100;
+        comm->setBaudRate(br115200);
         comm->Open();
-        const QByteArray big(1 << 20, 'x');
+        const QByteArray big(24 << 10, 'x');
         QCOMPARE(comm->Write(big.constData(), int(big.size())), -1);
         QVERIFY(comm->isOpen());
         QCOMPARE(comm->Write("A0", 2), 2);
@@ -409,6 +428,54 @@ private slots:
         QTRY_VERIFY((got += line->receive()).endsWith("A0"));
         QVERIFY2(got.size() - 2 <= 4096,
                  qPrintable(QString("%1 bytes of the cancelled write").arg(got.size() - 2)));
+    }
+
+    // A write may take twice its bytes' time on the wire at the speed set, plus 100 ms, when that
+    // is longer than WriteTimeout (1 s): a long frame on a slow line is never cut. The far end
+    // holds the line with XOFF and lets it go after releaseMs (never when -1).
+    void writeDeadlineFollowsWireTime_data() {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("releaseMs");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("minMs");
+        const auto row = [](const char* name, TBaudrate baud, int bytes, int releaseMs, int result,
+                            int minMs) {
+            QTest::newRow(name) << int(baud) << bytes << releaseMs << result << minMs;
+        };
+        // 200 bytes of 10 bits take 1667 ms at 1200 bit/s.
+        row("1200 bit/s, 200 bytes let go after their wire time", br1200, 200, 1700, 200, 1700);
+        row("1200 bit/s, 200 bytes held: cut at twice their wire time", br1200, 200, -1, -1, 2 * 1667 + 100);
+        row("9600 bit/s, 20 bytes held: cut at WriteTimeout", br9600, 20, -1, -1, 1000);
+    }
+
+    void writeDeadlineFollowsWireTime() {
+        QFETCH(int, baud);
+        QFETCH(int, bytes);
+        QFETCH(int, releaseMs);
+        QFETCH(int, result);
+        QFETCH(int, minMs);
+        comm->setBaudRate(TBaudrate(baud));
+        comm->setFlowControl(fcSoftware);
+        comm->Open();
+        QVERIFY(line->send("\x13"));
+        QThread::msleep(100); // the terminal takes the XOFF in on its own time
+        std::thread release;
+        if (releaseMs >= 0)
+            release = std::thread([this, releaseMs] {
+                QThread::msleep(ulong(releaseMs));
+                line->send("\x11");
+            });
+        const QByteArray frame(bytes, 'x');
+        QElapsedTimer timer;
+        timer.start();
+        const int written = comm->Write(frame.constData(), int(frame.size()));
+        const qint64 tookMs = timer.elapsed();
+        if (release.joinable()) release.join();
+        QCOMPARE(written, result);
+        QVERIFY2(tookMs >= minMs - 5 && tookMs <= 3 * minMs + 500, qPrintable(QString("%1 ms").arg(tookMs)));
+        QByteArray got;
+        if (result > 0) QTRY_COMPARE(got += line->receive(), frame);
     }
 
     // What a pulled USB adapter's driver gives before the hang-up reaches the terminal, and what

@@ -28,6 +28,38 @@ QByteArray count(int n) {
 class AnswerTest : public QObject, private SimBench {
     Q_OBJECT
 
+    // Runs steps against reader 2, each a request and what must come back: "C1 r2" its second
+    // stored record, "C5 p1" its first on-line punch, "C4 3" a count of 3, "C0 C0" that code
+    // alone, "N0 -" nothing at all; "power cut" makes it lose its last answer.
+    void runSteps(const QStringList& steps, const std::vector<sim::RecordBytes>& punches) {
+        const auto stored = line_->withReader(2, [](sim::Reader& r) { return r.records(); });
+        for (const QString& step : steps) {
+            if (step == "power cut") {
+                line_->withReader(2, [](sim::Reader& r) { r.loseMemory(); });
+                continue;
+            }
+            const QString request = step.section(' ', 0, 0);
+            const QString answer = step.section(' ', 1);
+            QByteArray expected;
+            if (answer.startsWith('r')) {
+                expected = frame(2, "C1", toQt(stored.at(std::size_t(answer.mid(1).toInt() - 1))));
+            } else if (answer.startsWith('p')) {
+                expected = frame(2, "C5", toQt(punches.at(std::size_t(answer.mid(1).toInt() - 1))));
+            } else if (answer == "-") {
+                host_->send(frame(2, qPrintable(request)));
+                QCOMPARE(ask(kA0ToReader1, kA0Answer.size()).toHex(), kA0Answer.toHex());
+                continue;
+            } else if (answer.at(0).isDigit()) {
+                expected = frame(2, "C4", QByteArray::fromHex(answer.toLatin1().rightJustified(6, '0')));
+            } else {
+                expected = frame(2, qPrintable(answer));
+            }
+            const QByteArray got = ask(frame(2, qPrintable(request)), int(expected.size()));
+            QVERIFY2(got == expected,
+                     qPrintable(step + ": " + got.toHex() + " instead of " + expected.toHex()));
+        }
+    }
+
 private slots:
     // Reader 1 holds two records, a clock and customer 0000012345; reader 2 reports status 'D' and
     // holds nothing; reader 3 is full with one customer; reader 4 is as new.
@@ -169,6 +201,94 @@ private slots:
         QCOMPARE(ask(kC5, firstAnswer.size()).toHex(), frame(1, "C5", toQt(second)).toHex());
         QCOMPARE(ask(kC5, 8), frame(1, "C7"));
         QCOMPARE(ask(kC4, 11), count(2));
+    }
+
+    // Reader 2 holds three records; a first batch takes two of them, the second unconfirmed,
+    // and is abandoned. What "C0" starts the next batch at depends on the reader; a "C1"
+    // confirms the record before it either way.
+    void batchCopies_data() {
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("uploaded");
+        const QStringList firstBatch{"C0 C0", "C1 r1", "C1 r2", "C2 -"};
+        QTest::newRow("unconfirmed") << false << firstBatch + QStringList{"C4 2",  "C0 C0", "C1 r2", "C1 r3",
+                                                                          "C1 C6", "C4 0",  "C0 C0", "C1 C6"}
+                                     << 3;
+        QTest::newRow("whole copy") << true
+                                    << firstBatch + QStringList{"C4 3",  "C0 C0", "C1 r1", "C1 r2", "C1 r3",
+                                                                "C1 C6", "C4 3",  "C0 C0", "C1 r1", "C3 C3",
+                                                                "C4 0",  "C0 C0", "C1 C6"}
+                                    << 0;
+        QTest::newRow("whole copy, stopped early")
+            << true << firstBatch + QStringList{"C0 C0", "C1 r1", "C2 -"} << 1;
+    }
+
+    void batchCopies() {
+        QFETCH(bool, whole);
+        QFETCH(QStringList, steps);
+        QFETCH(int, uploaded);
+        line_->withReader(2, [&](sim::Reader& r) {
+            r.addRecords(3);
+            if (whole) r.setBatchCopies(sim::BatchCopies::Whole);
+        });
+        runSteps(steps, {});
+        QCOMPARE(line_->withReader(2, [](sim::Reader& r) { return r.uploadedCount(); }),
+                 std::size_t(uploaded));
+    }
+
+    // A power cut takes the last answer, so "N0" gets none; what was handed out and not yet
+    // confirmed is handed out again, the stored records stay.
+    void powerCut_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("batch") << QStringList{"C0 C0", "C1 r1", "C1 r2", "power cut", "N0 -",
+                                              "C4 2",  "C1 r2", "C1 r3", "C1 C6"};
+        QTest::newRow("on-line") << QStringList{"C5 p1", "power cut", "N0 -", "C5 p1", "C5 p2", "C5 C7"};
+        QTest::newRow("nothing asked yet") << QStringList{"power cut", "N0 -", "C5 p1"};
+    }
+
+    void powerCut() {
+        QFETCH(QStringList, steps);
+        const auto punches = line_->withReader(2, [](sim::Reader& r) {
+            r.addRecords(3);
+            return std::vector<sim::RecordBytes>{r.punch(kFirstPunch), r.punch(kSecondPunch)};
+        });
+        runSteps(steps, punches);
+    }
+
+    // Reader 2 holds records 1 and 2 when something happens to its numbering; the number its
+    // next punch gets, and the records it still holds.
+    void numbering_data() {
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<bool>("deleteRenumbers");
+        QTest::addColumn<int>("nextSeq");
+        QTest::addColumn<int>("held");
+        QTest::newRow("goes on") << "" << false << 3 << 2;
+        QTest::newRow("restarted (a replacement)") << "restart" << false << 1 << 2;
+        QTest::newRow("delete-all goes on") << "C3" << false << 3 << 0;
+        QTest::newRow("delete-all renumbers") << "C3" << true << 1 << 0;
+        QTest::newRow("records lost") << "memory loss" << false << 1 << 0;
+        QTest::newRow("power cut keeps them") << "power cut" << false << 3 << 2;
+    }
+
+    void numbering() {
+        QFETCH(QString, event);
+        QFETCH(bool, deleteRenumbers);
+        QFETCH(int, nextSeq);
+        QFETCH(int, held);
+        line_->withReader(2, [&](sim::Reader& r) {
+            r.addRecords(2);
+            r.setDeleteRenumbers(deleteRenumbers);
+            if (event == "restart") r.restartNumbering();
+            if (event == "memory loss") r.loseMemory(sim::Reader::MemoryLoss::Records);
+            if (event == "power cut") r.loseMemory();
+        });
+        if (event == "C3") QCOMPARE(ask(frame(2, "C3"), 8), frame(2, "C3"));
+        const auto [punched, records] = line_->withReader(
+            2, [](sim::Reader& r) { return std::make_pair(r.punch(kFirstPunch), r.records().size()); });
+        QCOMPARE(sim::recordSeq(punched), std::uint32_t(nextSeq));
+        QCOMPARE(records, std::size_t(held));
+        const QByteArray answer = frame(2, "C5", toQt(punched));
+        QCOMPARE(ask(frame(2, "C5"), int(answer.size())).toHex(), answer.toHex());
     }
 
     void customerDownloadOverflow() {

@@ -23,6 +23,8 @@ Fault faultNamed(const QString& name) {
     if (name == "garbage") return Fault::garbage({0xFF, 0x00});
     if (name == "request lost") return Fault::silent();
     if (name == "answer lost") return Fault::loseAnswer();
+    if (name == "flipped bit") return Fault::flipBit(2, 0x02);
+    if (name == "flipped bit beyond the frame") return Fault::flipBit(9, 0xFF);
     return Fault::answerCode(name.toStdString());
 }
 
@@ -31,6 +33,7 @@ int applied(const sim::LineFaultCounts& c, const QString& fault) {
     if (fault == "lose answer") return c.answersLost;
     if (fault == "late answer") return c.answersLate;
     if (fault == "lose request") return c.requestsLost;
+    if (fault == "flip bit") return c.bitsFlipped;
     return c.strayBytes;
 }
 
@@ -65,6 +68,8 @@ private slots:
         row("wrong address", "0221615023032F28", "02236150246303252E");
         row("truncated", "0221615023032F28", "0221615024");
         row("garbage", "0221615023032F28", "FF0002216150246303252C");
+        row("flipped bit", "0221615023032F28", "02216350246303252C"); // reads as "C0", checksum as it was
+        row("flipped bit beyond the frame", "0221615023032F28", "02216150246303252C");
         row("N0", "0221645428202021436503202D", "02216E5023032025");
         row("N1", "0221645428202021436503202D", "02216E5123032026");
         row("N2", "02216455282020203131032C27", "02216E5223032027");
@@ -107,7 +112,8 @@ private slots:
     }
 
     // Every other request or answer on the line goes wrong. Reader 1's C1s show which: "-"
-    // nothing came, "N" record N, "+N" stray bytes and then record N, "N~" record N, late.
+    // nothing came, "N" record N, "+N" stray bytes and then record N, "N~" record N, late, "^N"
+    // record N with one bit flipped.
     void lineFaults_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("outcomes");
@@ -119,6 +125,8 @@ private slots:
                                      << "0 +1 2 +3";
         QTest::newRow("late answer") << "late answer"
                                      << "0 1~ 2 3~";
+        QTest::newRow("flip bit") << "flip bit"
+                                  << "0 ^1 2 ^3";
     }
 
     void lineFaults() {
@@ -129,6 +137,7 @@ private slots:
         (fault == "lose answer"    ? faults.loseAnswerEvery
          : fault == "late answer"  ? faults.lateAnswerEvery
          : fault == "lose request" ? faults.loseRequestEvery
+         : fault == "flip bit"     ? faults.flipBitEvery
                                    : faults.strayBytesEvery) = 2;
         line_->setLineFaults(faults);
         line_->withReader(1, [](sim::Reader& r) { r.addRecords(1); });
@@ -145,17 +154,27 @@ private slots:
                 continue;
             }
             const bool late = outcome.endsWith('~');
+            const bool flipped = outcome.startsWith('^');
             QByteArray answer = outcome.startsWith('+') ? QByteArray::fromHex("00FF7F") : QByteArray();
-            answer += recordAnswer("C1", std::size_t(outcome.remove('+').remove('~').toInt()));
+            answer += recordAnswer("C1", std::size_t(outcome.remove(QRegularExpression("[+~^]")).toInt()));
             const HostPort::Timed t = host_->readTimed(int(answer.size()));
+            if (flipped) {
+                QCOMPARE(t.bytes.size(), answer.size());
+                int bits = 0;
+                for (int b = 0; b < answer.size(); ++b)
+                    bits += qPopulationCount(quint8(t.bytes[b] ^ answer[b]));
+                QCOMPARE(bits, 1);
+                QCOMPARE(host_->readQuiet(30), QByteArray());
+                continue;
+            }
             QCOMPARE(t.bytes.toHex(), answer.toHex());
-            if (late) QVERIFY2(t.firstMs >= faults.lateMs, qPrintable(QString::number(t.firstMs)));
+            if (late) QVERIFY2(tookAtLeast(t.firstMs, faults.lateMs), qPrintable(QString::number(t.firstMs)));
         }
         const sim::LineFaultCounts c = line_->lineFaultCounts();
         QCOMPARE(c.requests, 4);
         QCOMPARE(c.answers, fault == "lose request" ? 2 : 4);
         QCOMPARE(applied(c, fault), 2);
-        QCOMPARE(c.answersLost + c.answersLate + c.requestsLost + c.strayBytes, 2);
+        QCOMPARE(c.answersLost + c.answersLate + c.requestsLost + c.strayBytes + c.bitsFlipped, 2);
     }
 
     // A late answer starts late; a split one trickles in: 4, 4 and 1 bytes with pauses between.
@@ -167,9 +186,41 @@ private slots:
         host_->send(kA0);
         const HostPort::Timed t = host_->readTimed(kA0Answer.size());
         QCOMPARE(t.bytes.toHex(), kA0Answer.toHex());
-        QVERIFY2(t.firstMs >= 140, qPrintable(QString::number(t.firstMs)));
+        QVERIFY2(tookAtLeast(t.firstMs, 140), qPrintable(QString::number(t.firstMs)));
         QVERIFY(t.reads >= 3);
-        QVERIFY2(t.lastMs - t.firstMs >= 110, qPrintable(QString::number(t.lastMs - t.firstMs)));
+        QVERIFY2(tookAtLeast(t.lastMs - t.firstMs, 110), qPrintable(QString::number(t.lastMs - t.firstMs)));
+    }
+
+    // One flipped bit turns the "C5" of a record answer into "C7": the frame keeps its length,
+    // its checksum no longer fits, and the punch counts as handed out, so "N0" fetches it whole.
+    void flippedCommandByte() {
+        const sim::RecordBytes punched = line_->withReader(1, [](sim::Reader& r) {
+            r.addFault(Fault::flipBit(3, 0x02).on("C5").once());
+            return r.punchNow(4321);
+        });
+        const QByteArray whole = frame(1, "C5", toQt(punched));
+        const QByteArray got = ask(kC5, int(whole.size()));
+        QByteArray flipped = whole;
+        flipped[3] = char(flipped[3] ^ 0x02);
+        QCOMPARE(got.toHex(), flipped.toHex());
+        QCOMPARE(sim::decodeFrame(fromQt(got)).code, std::string("C7"));
+        QCOMPARE(line_->frames(1).back().note, std::string("byte 3 XOR 02"));
+        QCOMPARE(ask(kN0, int(whole.size())).toHex(), whole.toHex());
+        QCOMPARE(ask(kC5, 8), frame(1, "C7"));
+    }
+
+    // A reader late to answer "C0" has already acted on it: the "C1" sent meanwhile is answered
+    // with the first record, behind the late "C0" echo, which is what the host reads first.
+    void lateC0EchoComesBeforeTheNextAnswer() {
+        line_->withReader(1, [](sim::Reader& r) { r.addFault(Fault::late(300).on("C0").once()); });
+        host_->send(kC0);
+        QVERIFY(line_->waitForFrames(1, 1, 2000));
+        const QByteArray record = recordAnswer("C1", 0);
+        host_->send(kC1);
+        const HostPort::Timed t = host_->readTimed(int(kC0.size() + record.size()));
+        QCOMPARE(t.bytes.toHex(), (kC0 + record).toHex());
+        QVERIFY2(tookAtLeast(t.firstMs, 250), qPrintable(QString::number(t.firstMs)));
+        QCOMPARE(line_->frames(1)[0].note, std::string("300 ms late"));
     }
 
     void onlineRecordOfferedTwice() {

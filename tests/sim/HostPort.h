@@ -48,6 +48,12 @@ private:
     QElapsedTimer sentAt_;
 };
 
+// Whether a time measured on the real clock is at least `ms` and at most what a loaded machine
+// stretches it to (three times as long, and half a second): later is slow, far later is wrong.
+inline bool tookAtLeast(qint64 measuredMs, double ms) {
+    return measuredMs >= qint64(ms) && measuredMs <= qint64(3 * ms) + 500;
+}
+
 // A frame built on the test's side, for requests too long to write out in hex.
 QByteArray frame(int id, const char* code, const QByteArray& data = {});
 

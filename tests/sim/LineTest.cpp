@@ -158,7 +158,7 @@ private slots:
     }
 
     void commandServesAndCleansUp() {
-        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
         QTemporaryDir dir;
         QProcess command;
         QVERIFY(startCommand(command, dir, {"--records", "3", "--no-pacing"}));
@@ -185,12 +185,14 @@ private slots:
         QTest::newRow("lose request") << QStringList{"--lose-request", "1"} << "[line: request lost]";
         QTest::newRow("stray bytes") << QStringList{"--stray-bytes", "1"}
                                      << "[line: stray bytes 00 FF 7F first]";
+        QTest::newRow("flip bit") << QStringList{"--flip-bit", "1"}
+                                  << " flipped]"; // "[line: bit 3 of byte 5 flipped]"
     }
 
     void commandLineOptions() {
         QFETCH(QStringList, args);
         QFETCH(QString, shown);
-        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
         QTemporaryDir dir;
         QProcess command;
         QVERIFY(startCommand(command, dir, args));
@@ -204,7 +206,7 @@ private slots:
     // to be confirmed, the last answer, the on-line punch, the sequence numbers and the turn of
     // the timed punches. Every punch shown is in the punch log.
     void commandKeepsMemoryAcrossKill() {
-        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
         QTemporaryDir dir;
         const QStringList args{"--readers",   "2",       "--records",     "3",           "--punch-every", "1",
                                "--no-pacing", "--state", "readers.state", "--punch-log", "punches.log"};
@@ -251,6 +253,37 @@ private slots:
                  QString("%1 %2").arg(nextReader, 2, 10, QChar('0')).arg(lastSeq + 1, 6, 10, QChar('0')));
     }
 
+    // The readers' kind of batch copies and their renumbering on delete are kept with their
+    // memory: started again without the options, they still hand out whole copies, and a delete
+    // starts their numbering again.
+    void commandKeepsReaderOptions() {
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
+        QTemporaryDir dir;
+        const QStringList args{"--records", "3", "--no-pacing", "--state", "readers.state"};
+        const QString link = dir.filePath(kCommandLink);
+        const QByteArray first = frame(1, "C1", toQt(sim::makeRecord(1, sim::Punch::generated(1, 1))));
+        {
+            QProcess command;
+            QVERIFY(startCommand(command, dir,
+                                 args + QStringList{"--batch-copies", "whole", "--delete-renumbers"}));
+            HostPort host(link);
+            host.ask(frame(1, "C0"), 8);
+            QCOMPARE(host.ask(frame(1, "C1"), first.size()).toHex(), first.toHex());
+            host.ask(frame(1, "C1"), first.size());
+            stopCommand(command);
+        }
+        QProcess command;
+        QVERIFY(startCommand(command, dir, args + QStringList{"--punch-every", "1"}));
+        HostPort host(link);
+        QCOMPARE(host.ask(frame(1, "C4"), 11).toHex(), frame(1, "C4", QByteArray::fromHex("000003")).toHex());
+        host.ask(frame(1, "C0"), 8);
+        QCOMPARE(host.ask(frame(1, "C1"), first.size()).toHex(), first.toHex());
+        QCOMPARE(host.ask(frame(1, "C3"), 8), frame(1, "C3"));
+        QByteArray out;
+        QVERIFY2(outputShows(command, out, "punch  seq 000001"), out.constData());
+        stopCommand(command);
+    }
+
     // A state file that is not whole, not for this many readers or that cannot be written ends
     // the command before it makes its link.
     void commandRefusesState_data() {
@@ -271,7 +304,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, args);
         QFETCH(QString, error);
-        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
         QTemporaryDir dir;
         QFile file(dir.filePath("readers.state"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -298,7 +331,9 @@ private slots:
                                              "--adapter-latency MS", "--lose-answer EVERY",
                                              "--late-answer EVERY",  "--late-ms MS",
                                              "--lose-request EVERY", "--stray-bytes EVERY",
-                                             "--state FILE",         "--punch-log FILE"};
+                                             "--flip-bit EVERY",     "--batch-copies unconfirmed|whole",
+                                             "--delete-renumbers",   "--state FILE",
+                                             "--punch-log FILE"};
         QTest::newRow("negative latency") << QStringList{"--adapter-latency", "-1"} << 2
                                           << QStringList{"--adapter-latency takes 0 to 1000 ms"};
         QTest::newRow("turnaround not a number")
@@ -307,6 +342,8 @@ private slots:
             << QStringList{"--lose-answer", "-3"} << 2 << QStringList{"--lose-answer takes"};
         QTest::newRow("trailing junk")
             << QStringList{"--stray-bytes", "1x"} << 2 << QStringList{"--stray-bytes takes"};
+        QTest::newRow("other batch copies") << QStringList{"--batch-copies", "all"} << 2
+                                            << QStringList{"--batch-copies takes unconfirmed or whole"};
         QTest::newRow("missing value")
             << QStringList{"--late-ms"} << 2 << QStringList{"missing value: --late-ms"};
     }
@@ -315,7 +352,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QStringList, shown);
-        if (!QFileInfo::exists(QRX_READER_SIM_PATH)) QSKIP("qrx-reader-sim is not built");
+        QVERIFY2(QFileInfo::exists(QRX_READER_SIM_PATH), "qrx-reader-sim is not built: " QRX_READER_SIM_PATH);
         QProcess command;
         command.start(QRX_READER_SIM_PATH, args);
         QVERIFY(command.waitForFinished(5000));
