@@ -1,12 +1,12 @@
 #include "Collector.h"
 
 #include "BatchExchange.h"
-#include "RecordExchange.h"
 #include "ClockSnapshot.h"
 #include "FileError.h"
 #include "Formats.h"
 #include "HostPaths.h"
 #include "ReaderClock.h"
+#include "RecordExchange.h"
 #include "UploadFiles.h"
 
 #include <QDir>
@@ -26,20 +26,22 @@ QString readerName(int id) {
 
 Collector::Collector(const CollectOptions& options, const LineSettings& settings, CollectorEnv env)
     : options_(options), settings_(settings), env_(std::move(env)), link_(comm_, qtLinkEnv()),
-      session_(link_, env_.stopRequested,
-               online::OnlineSession::Hooks{
-                   [this] { return env_.now().date(); },
-                   [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
-                   [this](int id, bool answered) { visited(id, answered); },
-                   [this](const QString& path) {
-                       // The first file of the run, or one opened afresh after an error, is today's
-                       // still; another is a new day's.
-                       const bool newDay = fileDay_.isValid() && fileDay_ != env_.now().date();
-                       fileDay_ = env_.now().date();
-                       if (newDay)
-                           for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
-                       log((newDay ? QStringLiteral("a new day: writing to ") : QStringLiteral("writing to ")) + path);
-                   }}),
+      session_(
+          link_, env_.stopRequested,
+          online::OnlineSession::Hooks{
+              [this] { return env_.now().date(); },
+              [this](int id, const TPunchRecord&, const Verdict& verdict) { takeRecord(id, verdict); },
+              [this](int id, bool answered) { visited(id, answered); },
+              [this](const QString& path) {
+                  // The first file of the run, or one opened afresh after an error, is today's
+                  // still; another is a new day's.
+                  const bool newDay = fileDay_.isValid() && fileDay_ != env_.now().date();
+                  fileDay_ = env_.now().date();
+                  if (newDay)
+                      for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
+                  log((newDay ? QStringLiteral("a new day: writing to ") : QStringLiteral("writing to ")) +
+                      path);
+              }}),
       state_(options.workDir, settings.readerCount) {
     applySettings(settings_, comm_);
     link_.timing().follow(comm_);
@@ -257,8 +259,9 @@ void Collector::runBatch() {
             text += QStringLiteral(", broke off (answers bad or missing): the rest stays in the reader");
         log(readerName(id) + QStringLiteral(" batch: ") + text);
     };
-    batch::BatchJob job(link_, *file,
-                        batch::BatchJob::Hooks{env_.stopRequested, [&](int) { before = file->taken(); }, {}, ended});
+    batch::BatchJob job(
+        link_, *file,
+        batch::BatchJob::Hooks{env_.stopRequested, [&](int) { before = file->taken(); }, {}, ended});
     job.run(readers, true);
     file->close();
     if (env_.stopRequested()) return;

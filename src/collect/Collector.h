@@ -20,9 +20,9 @@
 
 #include <array>
 #include <functional>
-#include <vector>
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct CollectorEnv {
     // Local date and time; the collector's days, hours and schedule follow it.

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 const char* const OwedLedger::kFileName = "qrx-owed.state";
 
 namespace {
@@ -46,7 +45,8 @@ QByteArray OwedLedger::text(bool synced) const {
         out += entry.owed ? " owed " : " -    ";
         out += entry.kind;
         out += ' ';
-        out += entry.pending.isEmpty() ? kNoPending : entry.pending.toHex().leftJustified(kPendingChars, '0', true);
+        out += entry.pending.isEmpty() ? kNoPending
+                                       : entry.pending.toHex().leftJustified(kPendingChars, '0', true);
         out += '\n';
     }
     return out + "end\n";
@@ -86,7 +86,8 @@ void OwedLedger::load() {
             const QByteArray pending = line.mid(10);
             Entry& entry = entries[index(reader)];
             whole = line.size() == 10 + kPendingChars && line.left(2).toInt() == reader &&
-                    (line.mid(2, 6) == " owed " || line.mid(2, 6) == " -    ") && (line[8] == 'A' || line[8] == 'B');
+                    (line.mid(2, 6) == " owed " || line.mid(2, 6) == " -    ") &&
+                    (line[8] == 'A' || line[8] == 'B');
             if (!whole) break;
             entry.owed = line.mid(2, 6) == " owed ";
             entry.kind = line[8];

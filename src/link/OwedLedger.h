@@ -46,7 +46,9 @@ public:
     char kind(int reader) const { return valid(reader) ? entries_[index(reader)].kind : 'A'; }
     // The 16 bytes of the last record stored from the reader that it may hand out once more;
     // empty when there is none.
-    QByteArray pending(int reader) const { return valid(reader) ? entries_[index(reader)].pending : QByteArray(); }
+    QByteArray pending(int reader) const {
+        return valid(reader) ? entries_[index(reader)].pending : QByteArray();
+    }
 
     // A request that can hand out a record (kind 'A' or 'B') is about to leave. Raises FileError.
     void markOwed(int reader, char kind);

@@ -126,8 +126,9 @@ bool ReaderLink::mayAsk(const char* command, int reader) {
             if (ledger.owed(r)) settler_(r);
     }
     if (const int still = owedOne()) {
-        qCInfo(lcLink) << "reader" << still << "may still hold a record that is not stored: only N0 goes to it;"
-                       << command << "not sent";
+        qCInfo(lcLink) << "reader" << still
+                       << "may still hold a record that is not stored: only N0 goes to it;" << command
+                       << "not sent";
         return false;
     }
     return true;
@@ -325,7 +326,8 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     if (buf[1] != quint8(reader)) {
         reply.status = '6';
     } else if (const QByteArray sum = ChecksumChars(); lengthAsked && quint8(sum[0]) == buf[L + 3] &&
-                                                       quint8(sum[1]) == buf[L + 4] && commandIs(buf + 2, command)) {
+                                                       quint8(sum[1]) == buf[L + 4] &&
+                                                       commandIs(buf + 2, command)) {
         reply.status = '1';
         reply.data = QByteArray(reinterpret_cast<const char*>(buf + 5), L - 3);
     } else if (reply.code == "N0") {

@@ -69,7 +69,8 @@ ReaderEnd BatchJob::uploadReader(int reader, bool alone) {
         if (turn.outcome == upload::Turn::NoMore) return true;
         if (retries >= kRetryLimit) return false;
         ++retries;
-        if (turn.heard == upload::Heard::Garbled || turn.heard == upload::Heard::OtherFrame) link_.AwaitQuietLine();
+        if (turn.heard == upload::Heard::Garbled || turn.heard == upload::Heard::OtherFrame)
+            link_.AwaitQuietLine();
         return true;
     };
     upload::Turn turn;

@@ -46,7 +46,7 @@ std::unique_ptr<RecordSink> resumeBatchFile(const QDate& day);
 class BatchJob {
 public:
     struct Hooks {
-        std::function<bool()> stopRequested;       // asked before each new "C1"
+        std::function<bool()> stopRequested; // asked before each new "C1"
         std::function<void(int reader)> readerStarts;
         // A record on the disk, with the number of records this job took so far.
         std::function<void(int reader, const TPunchRecord&, int taken)> took;

@@ -51,7 +51,8 @@ Turn RecordExchange::take(int reader, const TPunchRecord& record) {
     return turn;
 }
 
-Turn RecordExchange::proof(int reader, Heard heard, const Reply& reply, const std::optional<TPunchRecord>& record) {
+Turn RecordExchange::proof(int reader, Heard heard, const Reply& reply,
+                           const std::optional<TPunchRecord>& record) {
     const QByteArray identity = heard == Heard::SameRecord ? "record " + record->toBytes()
                                 : heard == Heard::NoMore   ? QByteArray(kind_.noMore)
                                                            : "frame " + reply.code;
@@ -143,8 +144,8 @@ Turn RecordExchange::ask(int reader, int settleMs) {
 void settleForOtherJob(ReaderLink& link, int reader, const QDate& today) {
     if (!link.ledger.owed(reader)) return;
     const UploadKind& kind = link.ledger.kind(reader) == kBatch.file ? kBatch : kOnline;
-    RecordSink sink(UploadFileName(kind.file, today.year(), today.month(), today.day()), UploadFile::Mode::Append,
-                    true);
+    RecordSink sink(UploadFileName(kind.file, today.year(), today.month(), today.day()),
+                    UploadFile::Mode::Append, true);
     RecordExchange exchange(link, sink, kind, true);
     int settleMs = kFirstSettleMs;
     for (int retry = 0; retry <= kRetryLimit && exchange.owed(reader); ++retry) {

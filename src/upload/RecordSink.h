@@ -50,8 +50,8 @@ public:
 private:
     void readTail(const QString& path);
     struct Reader {
-        QString job;                 // the last line stored in this job
-        std::vector<QString> files;  // the last line of the reader in each newest file
+        QString job;                // the last line stored in this job
+        std::vector<QString> files; // the last line of the reader in each newest file
     };
     std::array<Reader, 13> readers_{};
 };

@@ -121,15 +121,16 @@ private slots:
         QTest::newRow("wrong echo, L+5 bytes")
             << readerFrame("B0", 2, "C") << 4 << QByteArray("A0") << 2 << '2' << QByteArray();
         QTest::newRow("truncated") << good.left(6) << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
-        QTest::newRow("N0 whole") << readerFrame("N0", 2) << 19 << QByteArray("C1") << 2 << '3' << QByteArray();
+        QTest::newRow("N0 whole") << readerFrame("N0", 2) << 19 << QByteArray("C1") << 2 << '3'
+                                  << QByteArray();
         QTest::newRow("N0 with a bad checksum is a bad answer")
             << hex("02226E5023032020") << 19 << QByteArray("C1") << 2 << '4' << QByteArray();
         QByteArray flipped = readerFrame("C5", 1, QByteArray(16, '\x11'));
         flipped[3] = char('7' + 0x20); // a flipped bit: the length kept, the checksum now wrong
         QTest::newRow("a record that reads C7 by a flipped bit is a bad answer")
             << flipped << 19 << QByteArray("C5") << 1 << '2' << QByteArray();
-        QTest::newRow("C7 cut short") << readerFrame("C7", 1).left(7) << 19 << QByteArray("C5") << 1 << '4'
-                                      << QByteArray();
+        QTest::newRow("C7 cut short")
+            << readerFrame("C7", 1).left(7) << 19 << QByteArray("C5") << 1 << '4' << QByteArray();
         QTest::newRow("a good frame of another length")
             << readerFrame("A0", 2, "CC") << 4 << QByteArray("A0") << 2 << '4' << QByteArray();
         QTest::newRow("C6") << readerFrame("C6", 1) << 19 << QByteArray("C1") << 1 << 'A' << QByteArray();
@@ -479,11 +480,15 @@ private slots:
         QTest::addColumn<bool>("history");
         QTest::addColumn<bool>("allOwed");
         QTest::newRow("this run") << QByteArray() << QByteArray("0") << 0 << true << false;
-        QTest::newRow("an earlier run, forced") << QByteArray("earlier") << QByteArray("1") << 0 << true << false;
-        QTest::newRow("an earlier run, not forced") << QByteArray("earlier") << QByteArray("0") << 0 << true << true;
+        QTest::newRow("an earlier run, forced")
+            << QByteArray("earlier") << QByteArray("1") << 0 << true << false;
+        QTest::newRow("an earlier run, not forced")
+            << QByteArray("earlier") << QByteArray("0") << 0 << true << true;
         QTest::newRow("cut short") << QByteArray() << QByteArray("0") << 30 << true << true;
-        QTest::newRow("missing, records collected before") << QByteArray() << QByteArray() << -1 << true << true;
-        QTest::newRow("missing, nothing ever collected") << QByteArray() << QByteArray() << -1 << false << false;
+        QTest::newRow("missing, records collected before")
+            << QByteArray() << QByteArray() << -1 << true << true;
+        QTest::newRow("missing, nothing ever collected")
+            << QByteArray() << QByteArray() << -1 << false << false;
     }
     void ledgerAfterAPowerCut() {
         QFETCH(QByteArray, boot);
@@ -537,7 +542,10 @@ private slots:
         const auto sent = [this] {
             QStringList out;
             for (const QByteArray& f : line.frames)
-                out << QStringLiteral("%1%2@%3").arg(QChar(f.at(2) - 0x20)).arg(QChar(f.at(3) - 0x20)).arg(quint8(f.at(1)) - 0x20);
+                out << QStringLiteral("%1%2@%3")
+                           .arg(QChar(f.at(2) - 0x20))
+                           .arg(QChar(f.at(3) - 0x20))
+                           .arg(quint8(f.at(1)) - 0x20);
             return out;
         };
         link.SendFrame("A0", 2);

@@ -67,10 +67,11 @@ private slots:
         QCOMPARE(today(station), expected);
         QCOMPARE(mostLines, 501);
         QCOMPARE(dialog->list->lineCount(), 1); // pages of 501 and 1 records
-        const sim::RecordBytes last = station.line.withReader(3, [](sim::Reader& r) { return r.records().back(); });
+        const sim::RecordBytes last =
+            station.line.withReader(3, [](sim::Reader& r) { return r.records().back(); });
         QCOMPARE(dialog->Rich->document()->lastBlock().text(),
-                 FormatScreenLine(3, TPunchRecord::fromBytes(QByteArray(reinterpret_cast<const char*>(last.data()),
-                                                                        int(last.size())))));
+                 FormatScreenLine(3, TPunchRecord::fromBytes(QByteArray(
+                                         reinterpret_cast<const char*>(last.data()), int(last.size())))));
         QVERIFY(dialog->Rich->document()->lastBlock().text().startsWith(QStringLiteral(" 03-000101 ")));
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
         // One "C1" a record and one for the "C6"; a busy test machine may cost a repeat ("N0").
@@ -146,8 +147,7 @@ private slots:
         addRecords(station, 2, 3);
         QPointer<TBatch> dialog = run(station, 0);
         QVERIFY(station.line.waitForFrames(1, 14, 2000));
-        QCOMPARE(station.commands(1),
-                 QStringList({"A0", "C4", "C0", "C1"}) + repeat(10, "N0"));
+        QCOMPARE(station.commands(1), QStringList({"A0", "C4", "C0", "C1"}) + repeat(10, "N0"));
         QCOMPARE(station.commands(2), QStringList({"A0", "C4"}));
         QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("01번리더 에러발생.. 다시UpLoad하세요")});
         QCOMPARE(today(station), QStringList());
@@ -214,7 +214,9 @@ private slots:
             punched += storedLines(station, 1);
             QTest::mouseClick(dialog->Button1, Qt::LeftButton);
             std::string note;
-            station.line.withReader(1, [&](sim::Reader& r) { return r.take(sim::Frame{1, "C3", {}}, false, note); });
+            station.line.withReader(1, [&](sim::Reader& r) {
+                return r.take(sim::Frame{1, "C3", {}}, false, note);
+            });
         }
         QStringList kept = today(station);
         for (int k = 0; k <= 10; ++k) kept += today(station, qPrintable(QStringLiteral("-%1").arg(k)));
@@ -225,6 +227,20 @@ private slots:
         delete dialog;
     }
 
+    // A record answer with one flipped bit that makes it read "C6" (no further record) is a bad
+    // answer: the job asks again and fetches every record.
+    void flippedBitReadingC6IsAskedAgain() {
+        SimStation station(1);
+        addRecords(station, 1, 3);
+        station.line.withReader(1, [](sim::Reader& r) {
+            r.addFault(
+                sim::Fault::late(0).on("C1").once().then(sim::Fault::flipBit(3, 0x07).on("C1").once()));
+        });
+        delete run(station, 1);
+        QCOMPARE(today(station), storedLines(station, 1));
+        QCOMPARE(station.boxes.texts(), QStringList{kDone});
+    }
+
     // A reader that never takes "C0" is named in the closing box, which does not say that the
     // upload is complete.
     void skippedReadersAreNamed() {
@@ -232,8 +248,9 @@ private slots:
         for (int id : {1, 2, 3}) addRecords(station, id, 2);
         station.line.withReader(2, [](sim::Reader& r) { r.addFault(sim::Fault::silent().on("C0")); });
         delete run(station, 0);
-        QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("02번리더는 올려받지 못했습니다 (응답이 없거나 "
-                                                                   "에러). 다시UpLoad하세요")});
+        QCOMPARE(station.boxes.texts(),
+                 QStringList{QStringLiteral("02번리더는 올려받지 못했습니다 (응답이 없거나 "
+                                            "에러). 다시UpLoad하세요")});
         QCOMPARE(today(station), storedLines(station, 1) + storedLines(station, 3));
     }
 

@@ -45,7 +45,8 @@ struct ScriptedReader {
         QByteArray answer = last;
         if (step == QLatin1String("ack"))
             answer = readerFrame(code, 1);
-        else if (step == QLatin1String("rec") || step == QLatin1String("bad") || step == QLatin1String("flip"))
+        else if (step == QLatin1String("rec") || step == QLatin1String("bad") ||
+                 step == QLatin1String("flip"))
             answer = readerFrame(code[0] == 'N' ? recordCode : code, 1, recordData(nextSeq++));
         else if (step == QLatin1String("-"))
             answer.clear();
@@ -99,7 +100,8 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QDir::setCurrent(dir->path());
         QDir().mkdir(QStringLiteral("DATA2"));
-        sink = std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040315.TXT"), UploadFile::Mode::Truncate);
+        sink = std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040315.TXT"),
+                                            UploadFile::Mode::Truncate);
     }
     void cleanup() {
         sink.reset();
@@ -115,9 +117,9 @@ private slots:
         QTest::addColumn<int>("end");
         QTest::addColumn<QList<int>>("seqs");
         using E = batch::ReaderEnd;
-        QTest::newRow("records then C6") << false << QStringList{"ack", "rec", "rec", "C6"}
-                                         << QStringList{"C0", "C1", "C1", "C1"} << int(E::Finished)
-                                         << QList<int>{1, 2};
+        QTest::newRow("records then C6")
+            << false << QStringList{"ack", "rec", "rec", "C6"} << QStringList{"C0", "C1", "C1", "C1"}
+            << int(E::Finished) << QList<int>{1, 2};
         QTest::newRow("no C0 acknowledgement after three tries")
             << false << times(3, "-") << times(3, "C0") << int(E::NotAcknowledged) << QList<int>{};
         QTest::newRow("C0 acknowledgement lost once")
@@ -139,8 +141,8 @@ private slots:
             << false << QStringList{"ack", "lateC0", "again", "C6"} << QStringList{"C0", "C1", "N0", "C1"}
             << int(E::Finished) << QList<int>{1};
         QTest::newRow("C6 lost: its repeat, twice, ends the reader")
-            << false << QStringList{"ack", "rec", "-", "C6", "again"} << QStringList{"C0", "C1", "C1", "N0", "N0"}
-            << int(E::Finished) << QList<int>{1};
+            << false << QStringList{"ack", "rec", "-", "C6", "again"}
+            << QStringList{"C0", "C1", "C1", "N0", "N0"} << int(E::Finished) << QList<int>{1};
         QTest::newRow("a stale record in front of the answer: N0 fetches the record behind it")
             << false << QStringList{"ack", "rec", "stale", "again", "C6"}
             << QStringList{"C0", "C1", "C1", "N0", "C1"} << int(E::Finished) << QList<int>{1, 2};
@@ -149,8 +151,8 @@ private slots:
             << QStringList{"C0", "C1", "C1", "N0", "C1"} << int(E::Finished) << QList<int>{1, 2};
         QTest::newRow("silent from the start: N0 and one probe, never C1 again")
             << false << (QStringList{"ack"} + times(11, "-"))
-            << (QStringList{"C0", "C1"} + times(4, "N0") + QStringList{"A0"} + times(5, "N0")) << int(E::Failed)
-            << QList<int>{};
+            << (QStringList{"C0", "C1"} + times(4, "N0") + QStringList{"A0"} + times(5, "N0"))
+            << int(E::Failed) << QList<int>{};
         QTest::newRow("retries count for the reader, not the record")
             << false << (QStringList{"ack", "bad", "again"} + times(9, "bad") + QStringList{"again", "bad"})
             << (QStringList{"C0", "C1", "N0", "C1"} + times(9, "N0") + QStringList{"C1"}) << int(E::Failed)
@@ -159,8 +161,8 @@ private slots:
             << true << QStringList{"rec", "ack", "rec", "C6"} << QStringList{"N0", "C0", "C1", "C1"}
             << int(E::Finished) << QList<int>{1, 2};
         QTest::newRow("owed and silent: given up, no C0")
-            << true << times(11, "-") << (times(4, "N0") + QStringList{"A0"} + times(6, "N0")) << int(E::GivenUp)
-            << QList<int>{};
+            << true << times(11, "-") << (times(4, "N0") + QStringList{"A0"} + times(6, "N0"))
+            << int(E::GivenUp) << QList<int>{};
         QTest::newRow("owed, nothing to repeat, the probe answered: C0")
             << true << (times(4, "-") + QStringList{"ack", "ack", "rec", "C6"})
             << (times(4, "N0") + QStringList{"A0", "C0", "C1", "C1"}) << int(E::Finished) << QList<int>{1};
@@ -179,7 +181,8 @@ private slots:
         QCOMPARE(int(result), end);
         QCOMPARE(fileSeqs(), seqs);
         // The reader is owed exactly when the job ended with its answer unknown.
-        QCOMPARE(link.ledger.owed(1), result == batch::ReaderEnd::Failed || result == batch::ReaderEnd::GivenUp);
+        QCOMPARE(link.ledger.owed(1),
+                 result == batch::ReaderEnd::Failed || result == batch::ReaderEnd::GivenUp);
     }
 
     // 100 ms after "C0", then at least the 25 ms settle time after each record answer.
@@ -195,15 +198,18 @@ private slots:
     // gets it once more after "C0" and writes it no second time: the ledger knows it is stored.
     void batchRepeatAfterC0IsWrittenOnce() {
         line.responder = ScriptedReader{{"ack", "rec", "rec", "-"}};
-        batch::BatchJob(link, *sink, batch::BatchJob::Hooks{[&] { return fileSeqs().size() >= 2; }, {}, {}, {}})
+        batch::BatchJob(link, *sink,
+                        batch::BatchJob::Hooks{[&] { return fileSeqs().size() >= 2; }, {}, {}, {}})
             .uploadReader(1, true);
         QCOMPARE(fileSeqs(), QList<int>({1, 2}));
         line.frames.clear();
-        sink = std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040316.TXT"), UploadFile::Mode::Truncate);
+        sink = std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040316.TXT"),
+                                            UploadFile::Mode::Truncate);
         ScriptedReader next{{"ack", "rec", "again", "again", "rec", "C6"}};
         next.nextSeq = 2;
         line.responder = next;
-        QCOMPARE(int(batch::BatchJob(link, *sink, {}).uploadReader(1, true)), int(batch::ReaderEnd::Finished));
+        QCOMPARE(int(batch::BatchJob(link, *sink, {}).uploadReader(1, true)),
+                 int(batch::ReaderEnd::Finished));
         QCOMPARE(commandsOf(line), QStringList({"C0", "C1", "N0", "N0", "C1", "C1"}));
         QCOMPARE(fileSeqs(), QList<int>({3}));
     }
@@ -227,14 +233,16 @@ private slots:
         QTest::newRow("a C7 repeated twice settles the reader")
             << 3 << QStringList{"-", "C7", "again", "rec"} << QStringList{"C5", "N0", "N0", "C5"} << 1 << 0;
         QTest::newRow("C6 in answer to C5 proves nothing: N0 until it agrees, then C5")
-            << 1 << QStringList{"C6", "again", "again", "rec"} << QStringList{"C5", "N0", "N0", "C5"} << 1 << 0;
+            << 1 << QStringList{"C6", "again", "again", "rec"} << QStringList{"C5", "N0", "N0", "C5"} << 1
+            << 0;
         QTest::newRow("a whole frame of another command in answer to C5: N0, not nothing out")
             << 1 << QStringList{"lateC0", "again"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("a stale record in front of the answer: N0 fetches the record behind it")
             << 2 << QStringList{"rec", "stale", "again"} << QStringList{"C5", "C5", "N0"} << 2 << 0;
-        QTest::newRow("an N0 answer: asked again with N0")
-            << 1 << QStringList{"N0", "again", "again", "C7"} << QStringList{"C5", "N0", "N0", "C5"} << 0 << 0;
-        QTest::newRow("bad answer: N0") << 1 << QStringList{"bad", "again"} << QStringList{"C5", "N0"} << 1 << 0;
+        QTest::newRow("an N0 answer: asked again with N0") << 1 << QStringList{"N0", "again", "again", "C7"}
+                                                           << QStringList{"C5", "N0", "N0", "C5"} << 0 << 0;
+        QTest::newRow("bad answer: N0")
+            << 1 << QStringList{"bad", "again"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("a flipped bit that reads C7: N0, not nothing new")
             << 1 << QStringList{"flip", "again"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("silence after a bad answer: N0")
@@ -243,7 +251,8 @@ private slots:
             << 1 << (QStringList{"bad"} + times(10, "-"))
             << (QStringList{"C5"} + times(4, "N0") + QStringList{"A0"} + times(5, "N0")) << 0 << 10;
         QTest::newRow("ten N0 a visit, then the next visit asks for a repeat")
-            << 2 << (times(12, "bad") + QStringList{"again"}) << (QStringList{"C5"} + times(12, "N0")) << 1 << 0;
+            << 2 << (times(12, "bad") + QStringList{"again"}) << (QStringList{"C5"} + times(12, "N0")) << 1
+            << 0;
     }
     void onlineVisit() {
         QFETCH(int, visits);
@@ -282,7 +291,8 @@ private slots:
         const std::int64_t start = line.nowUs;
         QVERIFY(poller.visit(*sink, 1, true));
         const std::int64_t tookUs = line.nowUs - start;
-        QVERIFY2(tookUs >= (25 + 225 + 425) * 1000 && tookUs < 3'000'000, qPrintable(QString::number(tookUs)));
+        QVERIFY2(tookUs >= (25 + 225 + 425) * 1000 && tookUs < 3'000'000,
+                 qPrintable(QString::number(tookUs)));
     }
 
     void onlineIdleLimit() {

@@ -4,9 +4,11 @@
 #include "FOnline.h"
 #include "OnlineExchange.h"
 #include "ReaderPanel.h"
-#include "ScriptedPrompts.h"
+#include "RecordExchange.h"
 #include "Screenshots.h"
+#include "ScriptedPrompts.h"
 #include "SimStation.h"
+#include "UploadFiles.h"
 #include "UploadTests.h"
 #include "UploadWidgets.h"
 
@@ -105,6 +107,46 @@ private slots:
         QCOMPARE(fileLines(station), expected);
         QVERIFY(
             expected.last().startsWith(skip ? QStringLiteral("01-000007 ") : QStringLiteral("01-000006 ")));
+    }
+
+    // Repeats are known by the whole record: a reader that numbers afresh (its records deleted,
+    // or replaced) has its new 000001 written, and neither that nor the wrap after 999999 is a
+    // gap.
+    void numberingAfreshOrWrapping_data() {
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("numbering afresh") << false;
+        QTest::newRow("wrap after 999999") << true;
+    }
+    void numberingAfreshOrWrapping() {
+        QFETCH(bool, wrap);
+        SimStation station(1);
+        QStringList expected;
+        station.line.withReader(1, [&](sim::Reader& r) {
+            if (wrap) r.skipSequence(999998 - 1);
+            expected << fileLine(1, r.punchNow(81)) << fileLine(1, r.punchNow(82));
+        });
+        runUntil(station, 1, [&] { return fileLines(station).size() >= 2; });
+        station.line.withReader(1, [&](sim::Reader& r) {
+            if (!wrap) r.restartNumbering();
+            expected << fileLine(1, r.punchNow(wrap ? 83 : 81)) << fileLine(1, r.punchNow(84));
+        });
+        runUntil(station, 1, [&] { return fileLines(station).size() >= 4; });
+        QCOMPARE(fileLines(station), expected);
+        QVERIFY(expected[2].startsWith(wrap ? QStringLiteral("01-000000 ") : QStringLiteral("01-000001 ")));
+        QCOMPARE(station.boxes.texts(), QStringList());
+    }
+
+    // A record answer with one flipped bit that makes it read "C7" (nothing new) is a bad
+    // answer: "N0" fetches the record, which the next "C5" would otherwise confirm unseen.
+    void flippedBitReadingC7IsAskedAgain() {
+        SimStation station(1);
+        QStringList expected;
+        station.line.withReader(1, [&](sim::Reader& r) {
+            r.addFault(sim::Fault::flipBit(3, 0x02).on("C5").once());
+            expected << fileLine(1, r.punchNow(91)) << fileLine(1, r.punchNow(92));
+        });
+        runUntil(station, 1, [&] { return polls(station) >= 4; });
+        QCOMPARE(fileLines(station), expected);
     }
 
     // A record the reader handed out just before an earlier run ended without writing it (the
@@ -209,16 +251,18 @@ private slots:
         dialog->clock->source = [&] { return QDateTime::currentDateTime().addMSecs(offsetMs); };
         dialog->clock->sample();
         prepare(dialog, 1);
-        const sim::RecordBytes before = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(71); });
+        const sim::RecordBytes before =
+            station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(71); });
         sim::RecordBytes after{};
         const auto lines = [&](const QDate& d) {
-            return crlfLines(station.readFile(QStringLiteral("DATA2/A") + d.toString(QStringLiteral("yyyyMMdd")) +
-                                              QStringLiteral(".TXT")));
+            return crlfLines(station.readFile(
+                QStringLiteral("DATA2/A") + d.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".TXT")));
         };
         pressWhen(
             [&] {
                 if (after == sim::RecordBytes{} && lines(day).size() == 1) {
-                    offsetMs = QDateTime::currentDateTime().msecsTo(QDateTime(day.addDays(1), QTime(0, 0, 5)));
+                    offsetMs =
+                        QDateTime::currentDateTime().msecsTo(QDateTime(day.addDays(1), QTime(0, 0, 5)));
                     dialog->clock->sample();
                     after = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(72); });
                 }
@@ -249,12 +293,14 @@ private slots:
         ReaderLink link(comm, qtLinkEnv());
         link.ReaderCount = 2;
         link.timing().follow(comm);
-        link.setPortControl(PortControl{[&] { return comm.isOpen(); }, [&] { comm.Open(); }, [&] { comm.Close(); }});
+        link.setPortControl(
+            PortControl{[&] { return comm.isOpen(); }, [&] { comm.Open(); }, [&] { comm.Close(); }});
         link.attachLedger(QString::fromLatin1(OwedLedger::kFileName), false);
         ScriptedPrompts boxes;
         QStringList want;
         const auto punch = [&](int id) {
-            want << fileLine(id, line->withReader(id, [id](sim::Reader& r) { return r.punchNow(quint64(id) * 100); }));
+            want << fileLine(
+                id, line->withReader(id, [id](sim::Reader& r) { return r.punchNow(quint64(id) * 100); }));
         };
         punch(1);
         punch(2);
@@ -369,6 +415,10 @@ int runOnlineVictim(const QString& device, int readers) {
     comm.Open();
     ReaderLink link(comm, qtLinkEnv());
     link.ReaderCount = readers;
+    // As qrx keeps it: in the working folder, so that the next start takes up where this one was
+    // killed.
+    link.attachLedger(QString::fromLatin1(OwedLedger::kFileName), !newestUploadFiles('A', 1).isEmpty());
+    link.setSettler([&link](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
     ScriptedPrompts boxes;
     auto* dialog = new TOnline(link, comm);
     dialog->panel->RadioGroup1Click(1);

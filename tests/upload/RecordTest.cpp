@@ -94,7 +94,8 @@ private slots:
         QTest::newRow("gaps stay") << QStringList{"B.TXT", "B-3.TXT"}
                                    << QStringList{"B.TXT=", "B-0.TXT=", "B-3.TXT=B-3.TXT", "B-4.TXT=B.TXT"};
         QTest::newRow("top slot only: no copy moves")
-            << QStringList{"B.TXT", "B-9.TXT"} << QStringList{"B-8.TXT=", "B-9.TXT=B-9.TXT", "B-10.TXT=B.TXT"};
+            << QStringList{"B.TXT", "B-9.TXT"}
+            << QStringList{"B-8.TXT=", "B-9.TXT=B-9.TXT", "B-10.TXT=B.TXT"};
         QStringList ten{"B.TXT"};
         for (int k = 0; k <= 9; ++k) ten << QStringLiteral("B-%1.TXT").arg(k);
         QTest::newRow("the eleventh run: every copy kept")
@@ -175,7 +176,8 @@ private slots:
     void lastStoredRecords() {
         QByteArray big;
         while (big.size() < 100 * 1024) big += "03-000001 2004 03 15 08 59 30 1 0000012345\r\n";
-        writeAll(QStringLiteral("DATA2/B20040314.TXT"), "01-000004 2004 03 15 08 59 30 1 0000012345\r\n" + big);
+        writeAll(QStringLiteral("DATA2/B20040314.TXT"),
+                 "01-000004 2004 03 15 08 59 30 1 0000012345\r\n" + big);
         writeAll(QStringLiteral("DATA2/A20040315.TXT"), "02-000009 2004 03 15 08 59 30 1 0000012345\r\n"
                                                         "01-000003 2004 03 15 08 59 30 1 0000012345\r\n");
         RecordSink sink(QStringLiteral(".\\DATA2\\A20040316.TXT"), UploadFile::Mode::Append, true);
