@@ -1,5 +1,6 @@
 // The frame codec and the transaction against an in-memory line.
 #include "FakeLine.h"
+#include "LineRetry.h"
 #include "ReaderLink.h"
 #include "ScriptedPrompts.h"
 
@@ -559,6 +560,24 @@ private slots:
         QCOMPARE(sent(), QStringList({"N0@2", "A0@1", "N0@2", "N0@2", "D1@153"}));
         QVERIFY(!link.ledger.anyOwed());
         link.setSettler({});
+    }
+
+    // The waits before the port is opened again grow to 4 s; they begin afresh only after the
+    // line stayed up a while, so a line lost soon after every reopen is tried ever more slowly.
+    void lineRetryBacksOffOnAFlappingLine() {
+        LineRetry retry;
+        QCOMPARE(retry.nextWaitMs(), 500);
+        QCOMPARE(retry.nextWaitMs(), 1000);
+        retry.opened(0);
+        retry.lost(2000);
+        QCOMPARE(retry.nextWaitMs(), 2000);
+        retry.opened(10000);
+        retry.lost(12000);
+        QCOMPARE(retry.nextWaitMs(), 4000);
+        QCOMPARE(retry.nextWaitMs(), 4000);
+        retry.opened(20000);
+        retry.lost(20000 + LineRetry::kSteadyMs);
+        QCOMPARE(retry.nextWaitMs(), 500);
     }
 
     void questionNamesReadersWithoutPadding() {

@@ -192,7 +192,6 @@ private slots:
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
     }
 
-
     // Twelve rounds of "batch upload, then delete" in one day keep every record: the copies of
     // the day are never dropped.
     void twelveRoundsOfUploadAndDeleteKeepEveryRecord() {

@@ -13,6 +13,7 @@
 #include "UploadWidgets.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
@@ -166,6 +167,23 @@ private slots:
         runUntil(station, 1, [&] { return fileLines(station).size() >= 2; });
         QCOMPARE(station.commands(1).first(), QStringLiteral("N0"));
         QCOMPARE(fileLines(station), QStringList({fileLine(1, inFlight), fileLine(1, next)}));
+    }
+
+    // Twelve readers that the ledger does not hold owed are each asked "C5" within about two
+    // seconds of 실행, without a single "N0" first.
+    void twelveFreshReadersAreAskedAtOnce() {
+        SimStation station(12);
+        QElapsedTimer clock;
+        qint64 allAskedMs = -1;
+        clock.start();
+        runUntil(station, 0, [&] {
+            for (int id = 1; id <= 12; ++id)
+                if (polls(station, id) == 0) return false;
+            if (allAskedMs < 0) allAskedMs = clock.elapsed();
+            return true;
+        });
+        QVERIFY2(allAskedMs >= 0 && allAskedMs < 2000, qPrintable(QString::number(allAskedMs)));
+        for (int id = 1; id <= 12; ++id) QCOMPARE(station.commands(id).first(), QStringLiteral("C5"));
     }
 
     // 101 polls in a row without an answer: the run ends at the start of the tenth cycle. A
