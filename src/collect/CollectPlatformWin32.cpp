@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <thread>
+#include <utility>
 
 namespace {
 const wchar_t kServiceName[] = L"qrx-collect";
@@ -36,7 +37,7 @@ BOOL WINAPI takeConsoleStop(DWORD event) {
 }
 
 void report(const CollectLog& log, const QString& what) {
-    log(what + QStringLiteral(": ") + QString::fromStdWString(L"error ") + QString::number(GetLastError()));
+    log(what + QStringLiteral(": error ") + QString::number(GetLastError()));
 }
 
 // One service a process: the handle and status the manager knows it by.

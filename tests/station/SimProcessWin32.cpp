@@ -12,14 +12,15 @@ QString shell() {
 // Wine's own call for it; a Windows without Wine has neither it nor the simulator.
 QString unixPath(const QString& hostPath) {
     using ToUnix = char* (*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    // Through void (*)(), the function pointer type any other may be cast through.
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!toUnix) return {};
     const QString native = QDir::toNativeSeparators(QDir(hostPath).absolutePath());
-    char* unix = toUnix(reinterpret_cast<const wchar_t*>(native.utf16()));
-    if (!unix) return {};
-    const QString out = QString::fromLocal8Bit(unix);
-    HeapFree(GetProcessHeap(), 0, unix);
+    char* path = toUnix(reinterpret_cast<const wchar_t*>(native.utf16()));
+    if (!path) return {};
+    const QString out = QString::fromLocal8Bit(path);
+    HeapFree(GetProcessHeap(), 0, path);
     return out;
 }
 
