@@ -48,6 +48,9 @@ QString unixPath(const QString& hostPath);
 QString hostPathOfUnix(const QString& unixPath);
 // The Linux simulator's program path.
 QString simProgram();
+// Whether the program runs under Wine, which does not keep a device's share mode: a second open
+// of a port that is open with share mode 0 succeeds there, where Windows refuses it.
+bool underWine();
 // Where the link the port name COM2 stands for is made (a Unix path), and its name.
 QString linkFolder();
 QString linkName();

@@ -19,6 +19,10 @@ QString simProgram() {
     return QStringLiteral(QRX_READER_SIM_PATH);
 }
 
+bool underWine() {
+    return false;
+}
+
 // resolveDeviceName takes COM2 from the working directory.
 QString linkFolder() {
     return QDir::currentPath();

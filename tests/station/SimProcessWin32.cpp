@@ -33,6 +33,10 @@ QString simProgram() {
     return qEnvironmentVariable("QRX_LINUX_READER_SIM");
 }
 
+bool underWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 QString linkFolder() {
     const QString prefix = qEnvironmentVariable("WINEPREFIX");
     return prefix.isEmpty() ? QString() : prefix + QStringLiteral("/dosdevices");

@@ -172,8 +172,9 @@ private slots:
         TComm second;
         second.setDeviceName("COM2");
         const std::optional<ECommError> busy = raised([&] { second.Open(); });
-        QVERIFY(busy);
-        QVERIFY2(isLineBusy(*busy), busy->what());
+        if (simhost::underWine()) QEXPECT_FAIL("", "Wine does not keep a device's share mode", Continue);
+        QVERIFY2(busy && isLineBusy(*busy), busy ? busy->what() : "the second open succeeded");
+        second.Close();
 
         // "A0" to reader 1: its answer is a whole frame of nine bytes (length value 4), from STX
         // to the checksum.
