@@ -4,7 +4,9 @@
 #   2. the installed qrx.exe, on an Xvfb screen with Openbox, against the Linux simulator on the
 #      prefix's COM2: the main window opens, the status check runs, and a batch upload writes
 #      .\DATA2\B<today>.TXT — byte for byte the file the Linux qrx writes, driven the same way,
-#      for readers with the same memory.
+#      for readers with the same memory;
+#   3. qrx-collect.exe as a service of Wine's service manager: installed, started, collecting the
+#      punches of the simulator into the work folder, stopped cleanly, removed.
 # The pictures of both Windows screens are left in build-windows/e2e (copied to docs/ with
 # --pictures).
 #
@@ -63,7 +65,13 @@ set -eu
 openbox --config-file "$ROOT/scripts/openbox-rc.xml" &
 wm=$!
 for _ in $(seq 100); do xdotool get_num_desktops >/dev/null 2>&1 && break; sleep 0.1; done
-window() { xdotool search --sync --onlyvisible --name "$1" | head -n1; }
+window() { xdotool search --sync --onlyvisible --name "$1" | tail -n1; }
+# Waits up to $2 seconds for a window whose title matches $1 and prints its id.
+await() { timeout "$2" bash -c "$(declare -f window); window \"\$1\"" _ "$1"; }
+press() {
+    xdotool windowactivate --sync "$1"
+    xdotool key "$2"
+}
 shoot() { import -window "$1" "$OUT/$2.png"; }
 for build in linux windows; do
     work=$OUT/$build
@@ -79,34 +87,28 @@ for build in linux windows; do
     else
         (cd "$work" && exec wine "$PROGRAMS/qrx.exe" >"$work/qrx.out" 2>&1) &
     fi
-    main=$(timeout 90 bash -c "$(declare -f window); window \"근태관리  QRX-500\"")
-    sleep 2
-    xdotool windowactivate --sync "$main"
+    # The splash bears the title of the main window for a moment: the main window is the one left.
+    await "근태관리  QRX-500" 90 >/dev/null
+    sleep 3
+    main=$(await "근태관리  QRX-500" 10)
     shoot "$main" "$build-main-window"
-    xdotool key --window "$main" ctrl+c
-    check=$(timeout 30 bash -c "$(declare -f window); window \"통신상태 확인\"")
-    xdotool windowactivate --sync "$check"
-    xdotool key alt+s
+    press "$main" ctrl+c
+    check=$(await "통신상태 확인" 30)
+    press "$check" alt+s
     sleep 3
     shoot "$check" "$build-status-check"
-    xdotool key alt+x
+    press "$check" alt+x
     sleep 1
-    xdotool windowactivate --sync "$main"
-    xdotool key --window "$main" ctrl+d
-    batch=$(timeout 30 bash -c "$(declare -f window); window \"수집자료 올려받기 \\(일괄작업\\)\"")
-    xdotool windowactivate --sync "$batch"
-    xdotool key alt+s
-    done=$(timeout 60 bash -c "$(declare -f window); window \"^확인\$\"")
+    press "$main" ctrl+d
+    batch=$(await "수집자료 올려받기 \\(일괄작업\\)" 30)
+    press "$batch" alt+s
+    done=$(await "^확인\$" 90)
+    press "$done" Return
     sleep 1
     shoot "$batch" "$build-batch-upload"
-    xdotool windowactivate --sync "$done"
-    xdotool key Return
+    press "$batch" alt+x
     sleep 1
-    xdotool windowactivate --sync "$batch"
-    xdotool key alt+x
-    sleep 1
-    xdotool windowactivate --sync "$main"
-    xdotool key --window "$main" ctrl+x
+    press "$main" ctrl+x
     sleep 2
     kill $simpid 2>/dev/null || true
     wait $simpid 2>/dev/null || true
@@ -125,7 +127,37 @@ cmp "$out/linux/DATA2/B$today.TXT" "$out/windows/DATA2/B$today.TXT" ||
     fail "the Windows batch file differs from the Linux one"
 [ "$(grep -c $'\r$' "$out/windows/DATA2/B$today.TXT")" = 8 ] || fail "the batch file does not hold 8 CR LF lines"
 echo "== the batch files of both builds are the same 8 lines"
+echo "== qrx-collect.exe as a service"
+service=$out/service
+mkdir -p "$service/DATA2"
+printf '\001\006\000\001\000\002' >"$service/QRX.CFG"
+(cd "$WINEPREFIX/dosdevices" &&
+    exec "$sim" --readers 2 --records 0 --punch-every 1 --link com2 --punch-log "$service/punches" \
+        >"$service/sim.out" 2>&1) &
+simpid=$!
+# Wine ends its service processes a few seconds after its last ordinary process: a persistent
+# server keeps the service running meanwhile.
+wineserver -p
+DISPLAY= wine "$programs/qrx-collect.exe" --install-service --workdir "$(printf 'Z:%s' "$service" | tr / '\\')"
+DISPLAY= wine sc start qrx-collect >/dev/null
+online=$service/DATA2/A$today.TXT
+for _ in $(seq 120); do [ "$(grep -c $'\r$' "$online" 2>/dev/null)" -ge 3 ] && break; sleep 0.5; done
+DISPLAY= wine sc stop qrx-collect >/dev/null
+for _ in $(seq 60); do grep -q "service stopped" "$service/qrx-collect.log" 2>/dev/null && break; sleep 0.5; done
+DISPLAY= wine "$programs/qrx-collect.exe" --remove-service
+wineserver -k
+kill $simpid
+wait $simpid || true
+grep -q "service started" "$service/qrx-collect.log" || fail "the service did not start"
+grep -q "service stopped" "$service/qrx-collect.log" || fail "the service did not stop cleanly"
+[ "$(grep -c $'\r$' "$online")" -ge 3 ] || fail "the service collected no punches into $online"
+# Every line the service wrote is a punch the simulator made (reader and sequence number).
+while IFS= read -r line; do
+    grep -qxF "$(printf '%s' "${line:0:9}" | tr - ' ')" "$service/punches" || fail "not a punch made: $line"
+done <"$online"
+echo "== the service collected $(grep -c . "$online") punches and stopped"
 if [ "$pictures" = --pictures ]; then
-    cp "$out/windows-main-window.png" "$root/docs/windows-main-window.png"
-    cp "$out/windows-batch-upload.png" "$root/docs/windows-batch-upload.png"
+    for picture in main-window status-check batch-upload; do
+        cp "$out/windows-$picture.png" "$root/docs/windows-$picture.png"
+    done
 fi

@@ -6,13 +6,13 @@
 ; The programs work in C:\QRX (QRX.CFG, DATA1\TDATA.TXT, DATA2\), the shortcuts' working folder,
 ; which every user of the PC may write; the download files are read from C:\CARD\DATA1. The
 ; uninstaller takes the programs and shortcuts away and leaves both data folders as they are.
-Unicode true
+; A 64-bit setup for the 64-bit programs (it does not start on a 32-bit Windows).
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "qrx"
 !define CAPTION "근태관리"
@@ -44,16 +44,6 @@ LangString GuideName ${LANG_KOREAN} "근태관리 사용설명서"
 LangString GuideName ${LANG_ENGLISH} "근태관리 user guide (Korean)"
 LangString CollectorName ${LANG_KOREAN} "수집 서비스 설치 (qrx-collect)"
 LangString CollectorName ${LANG_ENGLISH} "Install the collector service (qrx-collect)"
-LangString NeedsWindows64 ${LANG_KOREAN} "64비트 Windows가 필요합니다."
-LangString NeedsWindows64 ${LANG_ENGLISH} "qrx needs a 64-bit Windows."
-
-Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "$(NeedsWindows64)" /SD IDOK
-        Abort
-    ${EndIf}
-    SetRegView 64
-FunctionEnd
 
 Section "qrx" SecMain
     SectionIn RO
@@ -95,10 +85,6 @@ Section /o "$(CollectorName)" SecCollector
     nsExec::ExecToLog '"$INSTDIR\qrx-collect.exe" --install-service --workdir "${WORKDIR}"'
     Pop $0
 SectionEnd
-
-Function un.onInit
-    SetRegView 64
-FunctionEnd
 
 Section "Uninstall"
     SetShellVarContext all
