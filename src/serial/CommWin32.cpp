@@ -214,8 +214,8 @@ private:
 // What Windows gives for a transfer on a device that went away: a USB adapter's driver answers
 // ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND or ERROR_GEN_FAILURE once the adapter is pulled, aborts
 // the transfers it held (ERROR_OPERATION_ABORTED) and refuses the handle (ERROR_ACCESS_DENIED);
-// ERROR_DEVICE_NOT_CONNECTED and ERROR_NOT_READY come from some drivers while it goes. The last
-// two are also what Wine makes of a terminal that hung up (EIO) or vanished (ENXIO).
+// ERROR_DEVICE_NOT_CONNECTED and ERROR_NOT_READY say the same. ERROR_NOT_READY is also what Wine
+// makes of a terminal that hung up (EIO).
 bool isLostLineError(int error) {
     switch (DWORD(error)) {
     case ERROR_BAD_COMMAND:
