@@ -5,8 +5,9 @@
 #      prefix's COM2: the main window opens, the status check runs, and a batch upload writes
 #      .\DATA2\B<today>.TXT — byte for byte the file the Linux qrx writes, driven the same way,
 #      for readers with the same memory;
-#   3. qrx-collect.exe as a service of Wine's service manager: installed, started, collecting the
-#      punches of the simulator into the work folder, stopped cleanly, removed.
+#   3. qrx-collect.exe in the console, ended by Ctrl+C (Wine turns SIGINT into the console's
+#      Ctrl+C event), and as a service of Wine's service manager: installed, started, collecting
+#      the punches of the simulator into the work folder, stopped cleanly, removed.
 # The pictures of both Windows screens are left in build-windows/e2e (copied to docs/ with
 # --pictures).
 #
@@ -135,6 +136,18 @@ printf '\001\006\000\001\000\002' >"$service/QRX.CFG"
     exec "$sim" --readers 2 --records 0 --punch-every 1 --link com2 --punch-log "$service/punches" \
         >"$service/sim.out" 2>&1) &
 simpid=$!
+console=$out/console
+mkdir -p "$console/DATA2"
+cp "$service/QRX.CFG" "$console/"
+(cd "$console" && DISPLAY= exec wine "$programs/qrx-collect.exe" >"$console/log" 2>&1) &
+collector=$!
+for _ in $(seq 120); do [ "$(grep -c $'\r$' "$console/DATA2/A$today.TXT" 2>/dev/null)" -ge 2 ] && break; sleep 0.5; done
+kill -INT $collector
+wait $collector || fail "qrx-collect.exe ended by Ctrl+C with exit code $?"
+grep -aqE ' stopped.?$' "$console/log" || fail "qrx-collect.exe did not stop cleanly on Ctrl+C"
+[ "$(grep -c $'\r$' "$console/DATA2/A$today.TXT")" -ge 2 ] || fail "qrx-collect.exe collected nothing"
+echo "== qrx-collect.exe collected in the console and ended cleanly on Ctrl+C"
+
 # Wine ends its service processes a few seconds after its last ordinary process: a persistent
 # server keeps the service running meanwhile.
 wineserver -p
