@@ -64,11 +64,22 @@ bool SimProcess::start(const QStringList& args) {
     return false;
 }
 
+// The link is pointed at nothing first, as a pulled adapter's port goes: left behind, it would
+// lead to whatever pseudo-terminal gets the number next, another test's line perhaps (and without
+// a link the port name would stand for a built-in port). The shell notes when it is done.
 void SimProcess::kill() {
     if (pid_ <= 0) return;
-    QProcess::startDetached(simhost::shell(), {QStringLiteral("-c"), QStringLiteral("kill -9 %1").arg(pid_)});
+    const QString done = QDir(folder_).filePath(QStringLiteral("sim.killed"));
+    QFile::remove(done);
+    const QString link = simhost::linkFolder() + QLatin1Char('/') + simhost::linkName();
+    QProcess::startDetached(simhost::shell(), {QStringLiteral("-c"),
+                                               QStringLiteral("ln -sfn /nonexistent/qrx-reader-sim \"$1\"; "
+                                                              "kill -9 %1; : >\"$2\"")
+                                                   .arg(pid_),
+                                               QStringLiteral("sh"), link,
+                                               simhost::unixPath(folder_) + QStringLiteral("/sim.killed")});
     QDeadlineTimer deadline(10000);
-    while (!gone(pid_) && !deadline.hasExpired()) QThread::msleep(20);
+    while (!(QFile::exists(done) && gone(pid_)) && !deadline.hasExpired()) QThread::msleep(20);
     pid_ = 0;
 }
 

@@ -22,7 +22,8 @@ public:
     // Starts the simulator with args (beside --link, --state and --punch-log); true once it
     // serves the line, false when it has not after 15 s.
     bool start(const QStringList& args);
-    // Kills it (SIGKILL, as a pulled cable looks to the program) and returns once it is gone.
+    // Kills it (SIGKILL, as a pulled adapter looks to the program), leaves its link pointing at
+    // nothing, and returns once it is gone.
     void kill();
 
     QString output() const;
