@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package qrx_<version>_<arch>.deb in build-package, or in the folder given, and
-# prints its path: a Release build with Debian's hardening flags, installed under /usr. A site
-# installs it with `apt install ./qrx_*.deb`.
+# beside it the Windows setup program qrx-setup-<version>.exe, and prints their paths. The package
+# is a Release build with Debian's hardening flags, installed under /usr; a site installs it with
+# `apt install ./qrx_*.deb`. The setup program installs the Windows build (scripts/make-setup.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(realpath -m "${1:-$root/build-package}")
@@ -15,3 +16,4 @@ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/us
 cmake --build "$dir" -j"$(nproc)" --target qrx qrx-collect qrx-reader-sim qrx_packaging
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls "$dir"/qrx_*.deb
+"$root/scripts/make-setup.sh" "$dir"

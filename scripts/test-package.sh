@@ -25,7 +25,8 @@ echo "== $(basename "$deb")"
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 expected=(
     ./usr/bin/qrx ./usr/bin/qrx-collect ./usr/bin/qrx-reader-sim
-    ./usr/share/applications/qrx.desktop
+    ./usr/share/applications/qrx.desktop ./usr/share/applications/qrx-guide.desktop
+    ./usr/share/doc/qrx/guide/guide-ko.html ./usr/share/doc/qrx/guide/main-window.png
     ./usr/share/metainfo/io.github.qrx.qrx.metainfo.xml
     ./usr/share/icons/hicolor/scalable/apps/qrx.svg
     ./usr/share/man/man1/qrx.1.gz ./usr/share/man/man1/qrx-collect.1.gz
@@ -59,6 +60,7 @@ cleanup() {
 trap cleanup EXIT
 dpkg-deb -x "$deb" "$tree"
 desktop-file-validate "$tree/usr/share/applications/qrx.desktop"
+desktop-file-validate "$tree/usr/share/applications/qrx-guide.desktop"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/io.github.qrx.qrx.metainfo.xml"
 lintian --fail-on error "$deb" 2> >(grep -v "running with root privileges" >&2)
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal build and one with
-# AddressSanitizer + UndefinedBehaviorSanitizer; then builds the Debian package from the normal
-# build and checks it.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then the Windows build, its tests under Wine
+# against the normal build's simulator, and its setup program; then builds the Debian package
+# from the normal build and checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -22,5 +23,7 @@ for variant in normal sanitize; do
     # The test programs mostly wait on the simulated line's real time, so they share the cores.
     (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs")
 done
+echo "== windows"
+scripts/test-windows.sh build-test-normal
 echo "== package"
 scripts/test-package.sh build-test-normal

@@ -1,14 +1,12 @@
 #include "CollectState.h"
 
+#include "CollectPlatform.h"
 #include "Formats.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-
-#include <cerrno>
-#include <csignal>
-#include <unistd.h>
 
 const char* const CollectState::kFileName = "qrx-collect.state";
 
@@ -18,18 +16,15 @@ const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 QString when(const QDateTime& t) {
     return t.toString(kTimeFormat);
 }
-
-bool processRuns(qint64 pid) {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-}
 } // namespace
 
 CollectState::CollectState(const QString& workDir, int readers)
     : path_(QDir(workDir).filePath(QString::fromLatin1(kFileName))), count_(readers) {}
 
 QString CollectState::write(const QDateTime& now, bool running) const {
-    QString text = running ? QStringLiteral("pid %1, noted %2\n").arg(::getpid()).arg(when(now))
-                           : QStringLiteral("stopped, noted %1\n").arg(when(now));
+    QString text =
+        running ? QStringLiteral("pid %1, noted %2\n").arg(QCoreApplication::applicationPid()).arg(when(now))
+                : QStringLiteral("stopped, noted %1\n").arg(when(now));
     text += QStringLiteral("port %1\n").arg(port_);
     for (int id = 1; id <= count_; ++id) {
         const ReaderNote& r = readers_[std::size_t(id)];

@@ -1,5 +1,6 @@
 // qrx-collect: collects the readers' punch records continuously, without a window.
 #include "CollectOptions.h"
+#include "CollectPlatform.h"
 #include "Collector.h"
 #include "ConfigFile.h"
 #include "HostPaths.h"
@@ -8,15 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
-volatile std::sig_atomic_t stopSignal = 0;
-
-void takeStopSignal(int signal) {
-    stopSignal = signal;
-}
 
 // The link's boxes have nobody to answer them here: their texts go to the log, and a question
 // is answered "go on".
@@ -46,14 +41,17 @@ std::function<QDateTime()> collectorClock() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const ServiceCommand service = takeServiceCommand(args);
     CollectOptions options;
-    const QString error = parseCollectOptions(app.arguments().mid(1), defaultWorkDir(), options);
+    const QString error = parseCollectOptions(args, defaultWorkDir(), options);
     if (!error.isEmpty()) {
-        std::fprintf(stderr, "qrx-collect: %s\n%s", qPrintable(error), kCollectUsage);
+        std::fprintf(stderr, "qrx-collect: %s\n%s%s", qPrintable(error), kCollectUsage, kServiceUsage);
         return 2;
     }
     if (options.help) {
         std::fputs(kCollectUsage, stdout);
+        std::fputs(kServiceUsage, stdout);
         return 0;
     }
     if (options.version) {
@@ -68,31 +66,35 @@ int main(int argc, char** argv) {
         return found ? 0 : 1;
     }
 
-    const CollectLog log;
-    if (!QDir::setCurrent(options.workDir)) {
-        log(QStringLiteral("cannot work in %1: no such folder").arg(options.workDir));
-        return 1;
-    }
-    LineSettings settings;
-    try {
-        settings = decodeConfig(readConfigFile(QStringLiteral("QRX.CFG")));
-    } catch (const std::exception& e) {
-        log(QStringLiteral("cannot read the line's settings (set them in qrx first): ") +
-            QString::fromUtf8(e.what()));
-        return 1;
-    }
-    if (settings.damaged) log(QStringLiteral("QRX.CFG is damaged: taking 1 reader"));
+    if (service == ServiceCommand::Install || service == ServiceCommand::Remove)
+        return changeService(service, options.workDir, args);
 
-    LoggedPrompts boxes(log);
-    installPrompts(&boxes);
-    struct sigaction action {};
-    action.sa_handler = takeStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    const CollectLog log = service == ServiceCommand::Run ? serviceLog(options.workDir) : CollectLog();
+    // Under the service manager all of it runs as the service, so that the manager learns of a
+    // start that fails.
+    const auto collect = [&options, &log]() -> int {
+        if (!QDir::setCurrent(options.workDir)) {
+            log(QStringLiteral("cannot work in %1: no such folder").arg(options.workDir));
+            return 1;
+        }
+        LineSettings settings;
+        try {
+            settings = decodeConfig(readConfigFile(QStringLiteral("QRX.CFG")));
+        } catch (const std::exception& e) {
+            log(QStringLiteral("cannot read the line's settings (set them in qrx first): ") +
+                QString::fromUtf8(e.what()));
+            return 1;
+        }
+        if (settings.damaged) log(QStringLiteral("QRX.CFG is damaged: taking 1 reader"));
 
-    Collector collector(options, settings,
-                        CollectorEnv{collectorClock(), [] { return stopSignal != 0; }, log});
-    return collector.run();
+        LoggedPrompts boxes(log);
+        installPrompts(&boxes);
+        Collector collector(options, settings, CollectorEnv{collectorClock(), stopRequested, log});
+        const int code = collector.run();
+        installPrompts(nullptr);
+        return code;
+    };
+    if (service == ServiceCommand::Run) return runService(collect, log);
+    installStopHandlers();
+    return collect();
 }

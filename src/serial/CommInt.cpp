@@ -4,10 +4,7 @@
 #include "SerialLog.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -39,19 +36,18 @@ constexpr std::uint32_t kOptionFlags[] = {dcbflag::Parity, dcbflag::DsrSensitivi
 ECommError::ECommError(const std::string& text, int code)
     : std::runtime_error(text + " (Error: " + std::to_string(code) + ") "), ErrorCode(code) {}
 
-// A terminal that hung up answers every transfer and ioctl with EIO; a USB adapter's driver gives
-// ENODEV for the moments between the unplugging and that hang-up. An open that fails with any code
-// is not a lost line: there was none yet.
+// A transfer error means a lost line only when the platform says its code does; an open that
+// fails with any code is not a lost line: there was none yet.
 bool isLineLost(const ECommError& e) {
     const auto raisedBy = [&e](const char* text) {
         return std::strncmp(e.what(), text, std::strlen(text)) == 0;
     };
-    return (raisedBy(kReadError) || raisedBy(kWriteError)) && (e.ErrorCode == EIO || e.ErrorCode == ENODEV);
+    return (raisedBy(kReadError) || raisedBy(kWriteError)) && isLostLineError(e.ErrorCode);
 }
 
 bool isLineBusy(const ECommError& e) {
     return std::strncmp(e.what(), kCannotOpen, std::strlen(kCannotOpen)) == 0 &&
-           (e.ErrorCode == EWOULDBLOCK || e.ErrorCode == EBUSY);
+           isBusyDeviceError(e.ErrorCode);
 }
 
 int baudRateValue(TBaudrate rate) {
@@ -68,41 +64,6 @@ std::uint32_t eventMaskOf(TCommEventTypes events) {
     for (int e = evBreak; e <= evTxEmpty; ++e)
         if (events & eventBit(TCommEventType(e))) mask |= bits[e];
     return mask;
-}
-
-int waitForOutputDrain(const std::function<int(int& queued)>& outputQueue,
-                       std::chrono::steady_clock::time_point deadline, std::chrono::microseconds byteTime,
-                       const DrainClock& clock) {
-    using std::chrono::microseconds;
-    constexpr microseconds kShortest{1000};
-    constexpr microseconds kLongest{10000};
-    for (;;) {
-        int queued = 0;
-        if (int error = outputQueue(queued)) return (error == ENOTTY || error == EINVAL) ? 0 : error;
-        if (queued <= 0) return 0;
-        const auto left = std::chrono::duration_cast<microseconds>(deadline - clock.now());
-        if (left.count() <= 0) return -1;
-        const microseconds sending = byteTime * queued;
-        clock.sleep(std::min(std::clamp(sending, kShortest, kLongest), left));
-    }
-}
-
-std::string resolveDeviceName(const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    if (name.size() == 4 && name[3] >= '1' && name[3] <= '4') {
-        std::string upper = name;
-        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-        if (upper.compare(0, 3, "COM") == 0) {
-            // The link itself, not its target: a link to an unplugged adapter is still the user's
-            // choice and must fail to open rather than fall back to a built-in port.
-            namespace fs = std::filesystem;
-            std::error_code ignored;
-            if (fs::exists(fs::symlink_status(upper, ignored)))
-                return (fs::current_path(ignored) / upper).string();
-            return "/dev/ttyS" + std::string(1, char(name[3] - 1));
-        }
-    }
-    return name;
 }
 
 void TCommEventChars::setXonChar(char c) {
@@ -207,7 +168,7 @@ int TCustomComm::writeDeadlineMs(int count) const {
 
 int TCustomComm::Write(const void* buffer, int count) {
     std::lock_guard<std::mutex> lock(platform_->io);
-    if (!isOpen()) raiseCommError(kWriteError, EBADF);
+    if (!isOpen()) raiseCommError(kWriteError, kPortClosedError);
     const int deadlineMs = writeDeadlineMs(count);
     const CommTransfer done = platform_->device->write(buffer, count, deadlineMs);
     if (done.error) raiseCommError(kWriteError, done.error);
@@ -217,7 +178,7 @@ int TCustomComm::Write(const void* buffer, int count) {
 
 int TCustomComm::Read(void* buffer, int count) {
     std::lock_guard<std::mutex> lock(platform_->io);
-    if (!isOpen()) raiseCommError(kReadError, EBADF);
+    if (!isOpen()) raiseCommError(kReadError, kPortClosedError);
     const CommTransfer done = platform_->device->read(buffer, count);
     if (done.error) raiseCommError(kReadError, done.error);
     return done.count;

@@ -94,12 +94,13 @@ public:
 };
 
 // Whether a Read, Write or InQueueCount error means the device went away: the far end hung up or
-// the adapter was pulled (EIO, or ENODEV from an adapter's driver). Never true for a failed Open,
-// whatever its code, nor for a transfer on a closed port (EBADF). The port stays open; it has to
-// be closed and opened again once the device is back.
+// the adapter was pulled (on Linux EIO, or ENODEV from an adapter's driver; on Windows the errors
+// a vanished device gives, such as ERROR_DEVICE_REMOVED or ERROR_GEN_FAILURE). Never true for a
+// failed Open, whatever its code, nor for a transfer on a closed port. The port stays open; it
+// has to be closed and opened again once the device is back.
 bool isLineLost(const ECommError& e);
-// Whether an Open failed because another program holds the device (its lock, or the terminal's
-// exclusive flag): the line is in use, not broken.
+// Whether an Open failed because another program holds the device (on Linux its lock or the
+// terminal's exclusive flag, on Windows the exclusive open): the line is in use, not broken.
 bool isLineBusy(const ECommError& e);
 
 class TCustomComm;
@@ -232,7 +233,9 @@ private:
 
 class TComm : public TCustomComm {};
 
-// The device a port name stands for: "COM1".."COM4" (any case) is a link or device of that
-// name in the working directory when one exists, else /dev/ttyS0../dev/ttyS3; a name that
+// The device a port name stands for. On Linux "COM1".."COM4" (any case) is a link or device of
+// that name in the working directory when one exists, else /dev/ttyS0../dev/ttyS3; a name that
 // starts with '/' is used as it is; any other name is taken relative to the working directory.
+// On Windows "COMn" (any case, any number) is the device \\.\COMn, which COM10 and up need and
+// the others accept; any other name is used as it is.
 std::string resolveDeviceName(const std::string& name);

@@ -1,6 +1,7 @@
 // The platform's side of the serial port component: one open device and the few operations the
-// component needs from it. CommPosix.cpp provides them with termios; nothing outside this
-// folder sees this header's types.
+// component needs from it, and how the platform's error numbers read. CommPosix.cpp provides
+// them with termios, CommWin32.cpp with the Win32 communications calls; the build takes the one
+// of the platform it builds for. Nothing outside this folder sees this header's types.
 //
 // Thread safety: the event thread calls only waitEvent and purge; wakeWaiter may be called from
 // any thread; every other operation belongs to the UI thread, Read and Write under the
@@ -80,6 +81,16 @@ public:
     virtual void wakeWaiter() = 0;
 };
 
+// Whether a transfer error (Read, Write, InQueueCount) means that the device went away: the far
+// end hung up or the adapter was pulled.
+bool isLostLineError(int error);
+// Whether an open error means that another program holds the device.
+bool isBusyDeviceError(int error);
+// The error number a transfer on a closed port raises.
+extern const int kPortClosedError;
+// The system's own description of an error number, for the log.
+std::string systemErrorText(int error);
+
 // Opens path exclusively for reading and writing without blocking; nullptr and the error number
 // in error when it is missing, busy or cannot be opened.
 std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error);
@@ -95,12 +106,12 @@ struct DrainClock {
     };
 };
 
-// Waits until outputQueue (0 and the bytes still queued for output, or an error number) reports
-// nothing queued. It looks again after the time the queued bytes take at byteTime each, but no
-// sooner than 1 ms (no spinning on a fast line) nor later than 10 ms (the count falls in steps as
-// the UART takes bytes into its FIFO), and never sleeps past deadline. A device that cannot tell
-// its queue (ENOTTY, EINVAL) counts as drained. Returns 0 when drained, -1 when the deadline passed
-// with bytes still queued, else the error number outputQueue gave.
+// The POSIX device's write: waits until outputQueue (0 and the bytes still queued for output, or
+// an error number) reports nothing queued. It looks again after the time the queued bytes take at byteTime
+// each, but no sooner than 1 ms (no spinning on a fast line) nor later than 10 ms (the count falls in steps
+// as the UART takes bytes into its FIFO), and never sleeps past deadline. A device that cannot tell its queue
+// (ENOTTY, EINVAL) counts as drained. Returns 0 when drained, -1 when the deadline passed with bytes still
+// queued, else the error number outputQueue gave.
 int waitForOutputDrain(const std::function<int(int& queued)>& outputQueue,
                        std::chrono::steady_clock::time_point deadline, std::chrono::microseconds byteTime,
                        const DrainClock& clock = DrainClock());

@@ -18,9 +18,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -327,12 +329,64 @@ std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) 
     // every other open but root's. Not every device has it (a regular file is refused later).
     const bool exclusive = ioctl(fd, TIOCEXCL) == 0;
     if (const int why = exclusive ? 0 : errno; why && !notSupported(why))
-        qCDebug(lcSerial) << "no exclusive use:" << strerror(why);
+        qCDebug(lcSerial) << "no exclusive use:" << systemErrorText(why).c_str();
     // A converter powered from the modem lines, or a reader that watches DTR, takes a line with DTR
     // and RTS down as unused, and the program before may have dropped them.
     const int lines = TIOCM_DTR | TIOCM_RTS;
     if (const int why = ioctl(fd, TIOCMBIS, &lines) == 0 ? 0 : errno; why && !notSupported(why))
-        qCDebug(lcSerial) << "cannot raise DTR and RTS:" << strerror(why);
+        qCDebug(lcSerial) << "cannot raise DTR and RTS:" << systemErrorText(why).c_str();
     error = 0;
     return std::make_unique<PosixDevice>(fd, wakeFd, exclusive);
+}
+
+// A terminal that hung up answers every transfer and ioctl with EIO; a USB adapter's driver gives
+// ENODEV for the moments between the unplugging and that hang-up.
+bool isLostLineError(int error) {
+    return error == EIO || error == ENODEV;
+}
+
+// The device's lock is held (EWOULDBLOCK), or the terminal is in exclusive use (EBUSY).
+bool isBusyDeviceError(int error) {
+    return error == EWOULDBLOCK || error == EBUSY;
+}
+
+const int kPortClosedError = EBADF;
+
+std::string systemErrorText(int error) {
+    return std::strerror(error);
+}
+
+std::string resolveDeviceName(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    if (name.size() == 4 && name[3] >= '1' && name[3] <= '4') {
+        std::string upper = name;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (upper.compare(0, 3, "COM") == 0) {
+            // The link itself, not its target: a link to an unplugged adapter is still the user's
+            // choice and must fail to open rather than fall back to a built-in port.
+            namespace fs = std::filesystem;
+            std::error_code ignored;
+            if (fs::exists(fs::symlink_status(upper, ignored)))
+                return (fs::current_path(ignored) / upper).string();
+            return "/dev/ttyS" + std::string(1, char(name[3] - 1));
+        }
+    }
+    return name;
+}
+
+int waitForOutputDrain(const std::function<int(int& queued)>& outputQueue,
+                       std::chrono::steady_clock::time_point deadline, std::chrono::microseconds byteTime,
+                       const DrainClock& clock) {
+    using std::chrono::microseconds;
+    constexpr microseconds kShortest{1000};
+    constexpr microseconds kLongest{10000};
+    for (;;) {
+        int queued = 0;
+        if (int error = outputQueue(queued)) return (error == ENOTTY || error == EINVAL) ? 0 : error;
+        if (queued <= 0) return 0;
+        const auto left = std::chrono::duration_cast<microseconds>(deadline - clock.now());
+        if (left.count() <= 0) return -1;
+        const microseconds sending = byteTime * queued;
+        clock.sleep(std::min(std::clamp(sending, kShortest, kLongest), left));
+    }
 }

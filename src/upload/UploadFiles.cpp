@@ -3,6 +3,7 @@
 #include "DurableFiles.h"
 #include "FileError.h"
 #include "HostPaths.h"
+#include "OutputFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,8 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 const QString kOutputDir = QStringLiteral(".\\DATA2");
 
@@ -71,13 +70,18 @@ QString RotateBatchFile(const QString& baseName) {
 }
 
 namespace {
+[[noreturn]] void throwOutputError(const QString& path, int error) {
+    throw FileError(QStringLiteral("%1: %2").arg(path, outputErrorText(error)));
+}
+
 // The line end a file's last bytes still need: none when it is empty or ends a line.
-QByteArray missingLineEnd(int fd) {
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    if (size <= 0) return {};
+QByteArray missingLineEnd(OutputHandle handle) {
+    std::int64_t size = 0;
+    if (outputSize(handle, size) != 0 || size <= 0) return {};
     char last[2] = {};
-    const off_t from = size >= 2 ? size - 2 : 0;
-    const ssize_t n = ::pread(fd, last, size_t(size - from), from);
+    const std::int64_t from = size >= 2 ? size - 2 : 0;
+    int n = 0;
+    if (readOutputAt(handle, from, last, int(size - from), n) != 0) n = 0;
     if (n == 2 && last[0] == '\r' && last[1] == '\n') return {};
     if (n >= 1 && last[n - 1] == '\r') return "\n";
     return "\r\n";
@@ -86,57 +90,46 @@ QByteArray missingLineEnd(int fd) {
 
 UploadFile::UploadFile(const QString& windowsPath, Mode mode) : path_(hostPath(windowsPath)) {
     const bool created = !exists(path_);
-    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (mode == Mode::Truncate ? O_TRUNC : O_APPEND);
-    fd_ = ::open(QFile::encodeName(path_).constData(), flags, 0666);
-    if (fd_ < 0) throwFileError(path_, errno);
+    if (const int error = openOutput(path_, mode == Mode::Truncate, handle_)) throwOutputError(path_, error);
     // A new file's name must reach the disk too, or a power cut takes its lines with it.
     if (created)
         if (const int error = syncFolder(QFileInfo(path_).absolutePath())) {
-            ::close(fd_);
-            fd_ = -1;
-            throwFileError(path_, error);
+            closeOutput(handle_);
+            handle_ = kNoOutput;
+            throwOutputError(path_, error);
         }
     if (mode == Mode::Append) {
-        if (const int error = append(missingLineEnd(fd_))) {
-            ::close(fd_);
-            fd_ = -1;
-            throwFileError(path_, error);
+        if (const int error = append(missingLineEnd(handle_))) {
+            closeOutput(handle_);
+            handle_ = kNoOutput;
+            throwOutputError(path_, error);
         }
     }
 }
 
 UploadFile::~UploadFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ != kNoOutput) closeOutput(handle_);
 }
 
 int UploadFile::append(const QByteArray& bytes) {
     if (bytes.isEmpty()) return 0;
-    const off_t start = ::lseek(fd_, 0, SEEK_END);
-    if (start < 0) return errno;
-    int error = 0;
-    qsizetype done = 0;
-    while (done < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            error = errno;
-        else
-            done += n;
-    }
-    if (error == 0 && ::fdatasync(fd_) != 0 && errno != EINVAL) error = errno;
+    std::int64_t start = 0;
+    if (const int error = outputSize(handle_, start)) return error;
+    int error = appendOutput(handle_, bytes.constData(), bytes.size());
+    if (error == 0) error = syncOutput(handle_);
     // What did not reach the disk whole is taken back, so that the file ends with whole lines.
-    if (error && ::ftruncate(fd_, start) == 0) ::fdatasync(fd_);
+    if (error && truncateOutput(handle_, start) == 0) syncOutput(handle_);
     return error;
 }
 
 void UploadFile::writeLine(const QString& line) {
-    if (fd_ < 0) throwFileError(path_, EBADF);
-    if (const int error = append(line.toLatin1() + "\r\n")) throwFileError(path_, error);
+    if (handle_ == kNoOutput) throwFileError(path_, EBADF);
+    if (const int error = append(line.toLatin1() + "\r\n")) throwOutputError(path_, error);
 }
 
 void UploadFile::close() {
-    if (fd_ < 0) return;
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throwFileError(path_, errno);
+    if (handle_ == kNoOutput) return;
+    const OutputHandle handle = handle_;
+    handle_ = kNoOutput;
+    if (const int error = closeOutput(handle)) throwOutputError(path_, error);
 }

@@ -2,6 +2,8 @@
 // the day, and the output file itself (ASCII lines ended by CR LF).
 #pragma once
 
+#include "OutputFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -48,12 +50,13 @@ public:
     void writeLine(const QString& line);
     // Closes; raises FileError. Does nothing when already closed.
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return handle_ != kNoOutput; }
     const QString& path() const { return path_; }
 
 private:
-    // Writes all of bytes at the end of the file and forces them to the disk; 0 or the errno.
+    // Writes all of bytes at the end of the file and forces them to the disk; 0 or the system's
+    // error number.
     int append(const QByteArray& bytes);
     QString path_;
-    int fd_ = -1;
+    OutputHandle handle_ = kNoOutput;
 };
