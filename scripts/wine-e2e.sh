@@ -128,7 +128,7 @@ cmp "$out/linux/DATA2/B$today.TXT" "$out/windows/DATA2/B$today.TXT" ||
     fail "the Windows batch file differs from the Linux one"
 [ "$(grep -c $'\r$' "$out/windows/DATA2/B$today.TXT")" = 8 ] || fail "the batch file does not hold 8 CR LF lines"
 echo "== the batch files of both builds are the same 8 lines"
-echo "== qrx-collect.exe as a service"
+echo "== qrx-collect.exe in the console and as a service"
 service=$out/service
 mkdir -p "$service/DATA2"
 printf '\001\006\000\001\000\002' >"$service/QRX.CFG"
@@ -141,7 +141,7 @@ mkdir -p "$console/DATA2"
 cp "$service/QRX.CFG" "$console/"
 (cd "$console" && DISPLAY= exec wine "$programs/qrx-collect.exe" >"$console/log" 2>&1) &
 collector=$!
-for _ in $(seq 120); do [ "$(grep -c $'\r$' "$console/DATA2/A$today.TXT" 2>/dev/null)" -ge 2 ] && break; sleep 0.5; done
+for _ in $(seq 120); do [ "$(grep -sc $'\r$' "$console/DATA2/A$today.TXT")" -ge 2 ] 2>/dev/null && break; sleep 0.5; done
 kill -INT $collector
 wait $collector || fail "qrx-collect.exe ended by Ctrl+C with exit code $?"
 grep -aqE ' stopped.?$' "$console/log" || fail "qrx-collect.exe did not stop cleanly on Ctrl+C"
@@ -149,12 +149,13 @@ grep -aqE ' stopped.?$' "$console/log" || fail "qrx-collect.exe did not stop cle
 echo "== qrx-collect.exe collected in the console and ended cleanly on Ctrl+C"
 
 # Wine ends its service processes a few seconds after its last ordinary process: a persistent
-# server keeps the service running meanwhile.
+# server (started afresh, which ends the prefix's processes) keeps the service running meanwhile.
+wineserver -k || true
 wineserver -p
 DISPLAY= wine "$programs/qrx-collect.exe" --install-service --workdir "$(printf 'Z:%s' "$service" | tr / '\\')"
 DISPLAY= wine sc start qrx-collect >/dev/null
 online=$service/DATA2/A$today.TXT
-for _ in $(seq 120); do [ "$(grep -c $'\r$' "$online" 2>/dev/null)" -ge 3 ] && break; sleep 0.5; done
+for _ in $(seq 120); do [ "$(grep -sc $'\r$' "$online")" -ge 3 ] 2>/dev/null && break; sleep 0.5; done
 DISPLAY= wine sc stop qrx-collect >/dev/null
 for _ in $(seq 60); do grep -q "service stopped" "$service/qrx-collect.log" 2>/dev/null && break; sleep 0.5; done
 DISPLAY= wine "$programs/qrx-collect.exe" --remove-service

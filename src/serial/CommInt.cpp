@@ -3,7 +3,6 @@
 #include "CommPlatform.h"
 #include "SerialLog.h"
 
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 
