@@ -3,6 +3,7 @@
 #include "CommPlatform.h"
 #include "SerialLog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
