@@ -49,8 +49,13 @@ Collector::Collector(const CollectOptions& options, const LineSettings& settings
     link_.SelectedReader = 0;
     link_.setPortControl(PortControl{[this] { return comm_.isOpen(); }, [this] { openLine(comm_); },
                                      [this] { comm_.Close(); }});
-    link_.attachLedger(QDir(options_.workDir).filePath(OwedLedger::kFileName),
-                       !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
+    try {
+        link_.attachLedger(QDir(options_.workDir).filePath(OwedLedger::kFileName),
+                           !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
+    } catch (const std::exception& e) {
+        // Kept in memory meanwhile; the first job that can write it takes it up.
+        log(QStringLiteral("cannot keep the ledger of owed records: ") + QString::fromUtf8(e.what()));
+    }
     // A scheduled job (or a batch's "C0") to a reader that may still hold a record first settles it.
     link_.setSettler([this](int id) { upload::settleForOtherJob(link_, id, env_.now().date()); });
     state_.setPort(QStringLiteral("%1 not opened yet").arg(QString::fromStdString(settings_.deviceName)));
