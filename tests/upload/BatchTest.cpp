@@ -231,6 +231,24 @@ private slots:
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
     }
 
+    // A reader that hands out every record it stores after "C0", until they are deleted: each
+    // batch file is a whole copy, the records of the run before included.
+    void readersThatHandOutWholeCopies() {
+        SimStation station(1);
+        station.line.withReader(1, [](sim::Reader& r) { r.setBatchCopies(sim::BatchCopies::Whole); });
+        QPointer<TBatch> dialog = new TBatch(station.link);
+        prepare(dialog, 1);
+        addRecords(station, 1, 5);
+        QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        addRecords(station, 1, 2);
+        QTest::mouseClick(dialog->Button1, Qt::LeftButton);
+        const QStringList stored = storedLines(station, 1);
+        QCOMPARE(today(station, "-0"), stored.mid(0, 5));
+        QCOMPARE(today(station), stored);
+        QCOMPARE(station.boxes.texts(), QStringList({kDone, kDone}));
+        delete dialog;
+    }
+
     // A reader that never takes "C0" is named in the closing box, which does not say that the
     // upload is complete.
     void skippedReadersAreNamed() {
