@@ -264,9 +264,10 @@ private slots:
     void runOverMidnight() {
         SimStation station(1);
         const QDate day(2026, 12, 31);
-        qint64 offsetMs = QDateTime::currentDateTime().msecsTo(QDateTime(day, QTime(23, 59, 50)));
+        // The clock stands where the test puts it: a slow machine does not cross midnight early.
+        QDateTime now(day, QTime(23, 59, 50));
         QPointer<TOnline> dialog = new TOnline(station.link, station.Comm);
-        dialog->clock->source = [&] { return QDateTime::currentDateTime().addMSecs(offsetMs); };
+        dialog->clock->source = [&] { return now; };
         dialog->clock->sample();
         prepare(dialog, 1);
         const sim::RecordBytes before =
@@ -279,8 +280,7 @@ private slots:
         pressWhen(
             [&] {
                 if (after == sim::RecordBytes{} && lines(day).size() == 1) {
-                    offsetMs =
-                        QDateTime::currentDateTime().msecsTo(QDateTime(day.addDays(1), QTime(0, 0, 5)));
+                    now = QDateTime(day.addDays(1), QTime(0, 0, 5));
                     dialog->clock->sample();
                     after = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(72); });
                 }
