@@ -84,7 +84,8 @@ for build in linux windows; do
     simpid=$!
     for _ in $(seq 100); do grep -q " readers on " "$work/sim.out" 2>/dev/null && break; sleep 0.1; done
     if [ $build = linux ]; then
-        (cd "$work" && QRX_WORKDIR=$work exec "$LINUX/src/qrx" >"$work/qrx.out" 2>&1) &
+        # On the screen, whatever platform the tests around were given.
+        (cd "$work" && QRX_WORKDIR=$work QT_QPA_PLATFORM=xcb exec "$LINUX/src/qrx" >"$work/qrx.out" 2>&1) &
     else
         (cd "$work" && exec wine "$PROGRAMS/qrx.exe" >"$work/qrx.out" 2>&1) &
     fi
