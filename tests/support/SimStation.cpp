@@ -69,6 +69,12 @@ void addLineSpeedRows() {
         QTest::newRow(QByteArray::number(baudRateValue(rate)).constData()) << int(rate);
 }
 
+void addSlowAndFastRows() {
+    QTest::addColumn<int>("rate");
+    for (const TBaudrate rate : {br1200, br9600})
+        QTest::newRow(QByteArray::number(baudRateValue(rate)).constData()) << int(rate);
+}
+
 QString fileLine(int reader, const sim::RecordBytes& record) {
     return FormatFileLine(reader, TPunchRecord::fromBytes(QByteArray(
                                       reinterpret_cast<const char*>(record.data()), int(record.size()))));

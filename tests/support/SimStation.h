@@ -46,6 +46,8 @@ private:
 // The rows of a test run at each line speed a site may set, slow and fast: a column "rate" with
 // the TBaudrate value.
 void addLineSpeedRows();
+// The same at the slowest speed a site sets and the usual one: 1200 and 9600 bit/s.
+void addSlowAndFastRows();
 
 // The file line of a record a simulated reader holds.
 QString fileLine(int reader, const sim::RecordBytes& record);

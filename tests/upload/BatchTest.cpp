@@ -219,8 +219,10 @@ private slots:
 
     // A record answer with one flipped bit that makes it read "C6" (no further record) is a bad
     // answer: the job asks again and fetches every record.
+    void flippedBitReadingC6IsAskedAgain_data() { addSlowAndFastRows(); }
     void flippedBitReadingC6IsAskedAgain() {
-        SimStation station(1);
+        QFETCH(int, rate);
+        SimStation station(1, -1, TBaudrate(rate));
         addRecords(station, 1, 3);
         station.line.withReader(1, [](sim::Reader& r) {
             r.addFault(

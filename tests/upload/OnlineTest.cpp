@@ -139,8 +139,10 @@ private slots:
 
     // A record answer with one flipped bit that makes it read "C7" (nothing new) is a bad
     // answer: "N0" fetches the record, which the next "C5" would otherwise confirm unseen.
+    void flippedBitReadingC7IsAskedAgain_data() { addSlowAndFastRows(); }
     void flippedBitReadingC7IsAskedAgain() {
-        SimStation station(1);
+        QFETCH(int, rate);
+        SimStation station(1, -1, TBaudrate(rate));
         QStringList expected;
         station.line.withReader(1, [&](sim::Reader& r) {
             r.addFault(sim::Fault::flipBit(3, 0x02).on("C5").once());
@@ -225,8 +227,10 @@ private slots:
     // A lost answer, then a stop before the repeat that would fetch it, then another job (the
     // status check): the record is fetched with "N0" and stored before the other job's request
     // goes to the reader, which would have made that its last answer.
+    void anotherJobAfterALostAnswerWaitsForTheRecord_data() { addSlowAndFastRows(); }
     void anotherJobAfterALostAnswerWaitsForTheRecord() {
-        SimStation station(1);
+        QFETCH(int, rate);
+        SimStation station(1, -1, TBaudrate(rate));
         const sim::RecordBytes punched = station.line.withReader(1, [](sim::Reader& r) {
             r.addFault(sim::Fault::loseAnswer().on("C5").once());
             return r.punchNow(51);
@@ -246,8 +250,10 @@ private slots:
 
     // A lost answer, then the cable cut for a while: silence never brings "C5" back, so the
     // record is fetched with "N0" once the reader answers again, and written once.
+    void cutCableAfterALostAnswer_data() { addSlowAndFastRows(); }
     void cutCableAfterALostAnswer() {
-        SimStation station(1);
+        QFETCH(int, rate);
+        SimStation station(1, -1, TBaudrate(rate));
         QList<sim::RecordBytes> punched;
         station.line.withReader(1, [&](sim::Reader& r) {
             r.addFault(sim::Fault::loseAnswer().on("C5").once().then(sim::Fault::silent().times(12)));
