@@ -243,11 +243,18 @@ std::optional<Frame> Reader::answerUpload(const Frame& request) {
     if (code == "C1") {
         // Asking for the next record confirms the one handed out before: it is uploaded, and a
         // later "C0" (after the line broke off, say) starts behind it unless each batch is a
-        // whole copy.
-        if (offered_) uploaded_ = std::max(uploaded_, ++cursor_);
-        offered_ = cursor_ < records_.size();
-        if (offered_) return reply("C1", toBytes(records_[cursor_]));
-        return reply("C6");
+        // whole copy. An on-line punch handed out here is stored with the rest once confirmed.
+        if (offered_) {
+            if (cursor_ >= records_.size()) {
+                records_.push_back(online_.front());
+                online_.pop_front();
+                onlineOffered_ = false;
+            }
+            uploaded_ = std::max(uploaded_, ++cursor_);
+        }
+        offered_ = cursor_ < records_.size() + online_.size();
+        if (!offered_) return reply("C6");
+        return reply("C1", toBytes(cursor_ < records_.size() ? records_[cursor_] : online_.front()));
     }
     if (code == "C2") {
         // The record still waiting for confirmation stays.
@@ -263,7 +270,7 @@ std::optional<Frame> Reader::answerUpload(const Frame& request) {
         if (deleteRenumbers_) restartNumbering();
         return reply("C3");
     }
-    if (code == "C4") return reply("C4", toBcd(records_.size() - batchStart(), 6));
+    if (code == "C4") return reply("C4", toBcd(records_.size() - batchStart() + online_.size(), 6));
     // "C5": the record offered before counts as delivered now.
     if (onlineOffered_) {
         lastOnline_ = online_.front();

@@ -59,7 +59,9 @@ struct Transmission {
 };
 
 // Where "C0" starts a batch upload. Readers differ here, and the host must come out right with
-// either kind.
+// either kind. Either way a batch hands out, after the stored records, every on-line punch that
+// no "C5" has confirmed yet, the one a "C5" handed out last included: "C0" takes back whatever
+// is in flight, whichever upload it went out in.
 enum class BatchCopies {
     Unconfirmed, // at the first record not yet confirmed: each batch hands out what is new
     Whole,       // at the first record stored: each batch is a whole copy, until "C3" deletes them
@@ -128,8 +130,8 @@ public:
     std::size_t uploadCursor() const { return cursor_; }
     std::size_t pendingCount() const { return records_.size() - uploaded_; }
 
-    // Where "C0" starts (Unconfirmed unless set). With Whole, "C4" counts every record stored,
-    // as that is what the next batch hands out.
+    // Where "C0" starts (Unconfirmed unless set). "C4" counts what the next batch hands out:
+    // with Whole every record stored, and the on-line punches not yet confirmed either way.
     BatchCopies batchCopies() const { return batchCopies_; }
     void setBatchCopies(BatchCopies copies) { batchCopies_ = copies; }
     // Whether "C3" also starts the numbering again at 000001 (unless set, it goes on).

@@ -10,7 +10,6 @@ const QString kDeleted = QStringLiteral("수집자료가 삭제되었습니다")
 const QString kDeleteSilent = QStringLiteral("    응답이 없습니다");
 const QString kDeleteBad = QStringLiteral("    수신데이터 에러");
 constexpr int kCountBytes = 3;
-constexpr int kDeleteWaitMs = 200;
 } // namespace
 
 Reply askRecordCount(ReaderLink& link, int reader) {
@@ -21,9 +20,11 @@ Reply askRecordCount(ReaderLink& link, int reader) {
 
 QString recordCountText(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::NoAnswer:
         return kCountSilent;
-    case '1': {
+    case Reply::Held:
+        return QLatin1Char(' ') + ReaderLink::heldText();
+    case Reply::Good: {
         QString text = QStringLiteral("  ");
         for (int i = 0; i < kCountBytes; ++i) text += ReaderLink::ByteToDigits(reply.byte(i));
         return text + kCountUnit;
@@ -33,17 +34,11 @@ QString recordCountText(const Reply& reply) {
     }
 }
 
-int deleteRecords(ReaderLink& link, int reader) {
-    link.SendFrame("C3", reader);
-    link.AwaitAnswer(kDeleteWaitMs);
-    return link.ReadWriteAck("C3");
-}
-
 QString deleteResultText(int ackResult) {
     switch (ackResult) {
-    case 0:
+    case AckNone:
         return kDeleteSilent;
-    case 1:
+    case AckDone:
         return kDeleted;
     default:
         return kDeleteBad;

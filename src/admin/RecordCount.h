@@ -1,5 +1,5 @@
 // The collected records a reader holds: "C4" asks how many (six BCD digits in three bytes,
-// 00 01 23 is 123), "C3" erases them all (the reader acknowledges with "C3").
+// 00 01 23 is 123); "C3" erases them all (see EraseJob), and the reader acknowledges with "C3".
 #pragma once
 
 #include <QString>
@@ -14,8 +14,6 @@ Reply askRecordCount(ReaderLink& link, int reader);
 // when nothing came, " 데이터 에러" otherwise.
 QString recordCountText(const Reply& reply);
 
-// Sends "C3" to reader, sleeps 200 ms and reads the acknowledgement (ReadWriteAck's result).
-int deleteRecords(ReaderLink& link, int reader);
 // "수집자료가 삭제되었습니다" for an acknowledged delete, "    응답이 없습니다" when nothing came,
 // "    수신데이터 에러" for a refusal or a malformed answer.
 QString deleteResultText(int ackResult);

@@ -6,6 +6,7 @@
 
 const char* const kCollectUsage =
     "usage: qrx-collect [--workdir DIR] [--batch-at HH:MM] [--set-clocks-at HH:MM]\n"
+    "                   [--erase-at HH:MM ...]\n"
     "       qrx-collect --status [--workdir DIR]\n"
     "Collects the punch records of the readers on the line continuously, without a\n"
     "window, into DIR/DATA2/A<date>.TXT, as the on-line upload does. DIR (default\n"
@@ -15,8 +16,13 @@ const char* const kCollectUsage =
     "                         DATA2/B<date>.TXT\n"
     "  --set-clocks-at HH:MM  every day at HH:MM, every reader's clock set from this\n"
     "                         computer's\n"
+    "  --erase-at HH:MM       every day at HH:MM (may be given several times), every\n"
+    "                         reader erased: what no file holds is collected into\n"
+    "                         DATA2/B<date>.TXT first, a reader that cannot be read to\n"
+    "                         the end is left as it is; receipts in DATA2/ERASED.TXT\n"
     "  --status               what the running collector last noted: the port, and per\n"
-    "                         reader the last answer, records today, last sequence number\n"
+    "                         reader the last answer, records today, last sequence number,\n"
+    "                         its record count as last read and its last erase\n"
     "  --help, --version\n"
     "It logs one line per event to standard error and ends, after the exchange under\n"
     "way, on SIGTERM or SIGINT.\n";
@@ -54,7 +60,7 @@ QString parseCollectOptions(const QStringList& args, const QString& defaultWorkD
         } else if (arg == QLatin1String("--status")) {
             options.status = true;
         } else if (arg == QLatin1String("--workdir") || arg == QLatin1String("--batch-at") ||
-                   arg == QLatin1String("--set-clocks-at")) {
+                   arg == QLatin1String("--set-clocks-at") || arg == QLatin1String("--erase-at")) {
             if (i + 1 >= args.size()) return arg + QStringLiteral(" needs a value");
             const QString value = args.at(++i);
             if (arg == QLatin1String("--workdir")) {
@@ -64,7 +70,10 @@ QString parseCollectOptions(const QStringList& args, const QString& defaultWorkD
             }
             const std::optional<DailyTime> at = parseDailyTime(value);
             if (!at) return arg + QStringLiteral(" takes a time of day as HH:MM, not ") + value;
-            (arg == QLatin1String("--batch-at") ? options.batchAt : options.clocksAt) = at;
+            if (arg == QLatin1String("--erase-at"))
+                options.eraseAt.push_back(*at);
+            else
+                (arg == QLatin1String("--batch-at") ? options.batchAt : options.clocksAt) = at;
         } else {
             return QStringLiteral("unknown option: ") + arg;
         }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // A time of day for a daily job, in minutes after midnight.
 struct DailyTime {
@@ -18,6 +19,7 @@ struct CollectOptions {
     QString workDir;                   // where QRX.CFG, DATA1 and DATA2 are
     std::optional<DailyTime> batchAt;  // the batch upload of all readers, every day then
     std::optional<DailyTime> clocksAt; // every reader's clock set from the computer's
+    std::vector<DailyTime> eraseAt;    // every reader erased, what no file holds collected first
     bool status = false;               // print what the running collector last wrote
     bool help = false;
     bool version = false;

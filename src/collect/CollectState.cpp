@@ -31,10 +31,14 @@ QString CollectState::write(const QDateTime& now, bool running) const {
         QString heard = r.silentSince.isValid() ? QStringLiteral("silent since ") + when(r.silentSince)
                         : r.heard.isValid()     ? QStringLiteral("last heard ") + when(r.heard)
                                                 : QStringLiteral("not heard yet");
-        text += QStringLiteral("reader %1: %2, %3 records today, last sequence %4\n")
+        text += QStringLiteral("reader %1: %2, %3 records today, last sequence %4, holds %5\n")
                     .arg(twoDigits(id), heard)
                     .arg(r.recordsToday)
-                    .arg(r.lastSeq < 0 ? QStringLiteral("none") : sixDigits(r.lastSeq));
+                    .arg(r.lastSeq < 0 ? QStringLiteral("none") : sixDigits(r.lastSeq))
+                    .arg(r.count < 0
+                             ? QStringLiteral("? records (not counted yet)")
+                             : QStringLiteral("%1 records (counted %2)").arg(r.count).arg(when(r.countAt)));
+        if (!r.erase.isEmpty()) text += QStringLiteral("  last erase: ") + r.erase + QLatin1Char('\n');
     }
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())

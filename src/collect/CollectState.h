@@ -14,6 +14,9 @@ struct ReaderNote {
     QDateTime silentSince; // valid while the reader is taken to be silent
     int recordsToday = 0;
     int lastSeq = -1; // none yet
+    int count = -1;   // the records it held by its last count ("C4"); -1 none read yet
+    QDateTime countAt;
+    QString erase; // how its last erase went
 };
 
 class CollectState {

@@ -1,7 +1,8 @@
 #include "Collector.h"
 
-#include "BatchExchange.h"
+#include "BatchJob.h"
 #include "ClockSnapshot.h"
+#include "EraseJob.h"
 #include "FileError.h"
 #include "Formats.h"
 #include "HostPaths.h"
@@ -41,6 +42,12 @@ Collector::Collector(const CollectOptions& options, const LineSettings& settings
                       for (int id = 1; id <= settings_.readerCount; ++id) state_.reader(id).recordsToday = 0;
                   log((newDay ? QStringLiteral("a new day: writing to ") : QStringLiteral("writing to ")) +
                       path);
+              },
+              [this](int id, const QString& path) {
+                  log(readerName(id) +
+                      QStringLiteral(" may still hold records not stored and does not repeat "
+                                     "its last answer: collecting it by a batch pass into ") +
+                      path);
               }}),
       state_(options.workDir, settings.readerCount) {
     applySettings(settings_, comm_);
@@ -57,7 +64,7 @@ Collector::Collector(const CollectOptions& options, const LineSettings& settings
         log(QStringLiteral("cannot keep the ledger of owed records: ") + QString::fromUtf8(e.what()));
     }
     // A scheduled job (or a batch's "C0") to a reader that may still hold a record first settles it.
-    link_.setSettler([this](int id) { upload::settleForOtherJob(link_, id, env_.now().date()); });
+    link_.gate.setSettler([this](int id) { upload::settleForOtherJob(link_, id, env_.now().date()); });
     state_.setPort(QStringLiteral("%1 not opened yet").arg(QString::fromStdString(settings_.deviceName)));
 }
 
@@ -73,6 +80,9 @@ int Collector::run() {
         log(QStringLiteral("batch upload of all readers every day at ") + options_.batchAt->text());
     if (options_.clocksAt)
         log(QStringLiteral("readers' clocks set every day at ") + options_.clocksAt->text());
+    for (const DailyTime& at : options_.eraseAt)
+        log(QStringLiteral("every reader erased every day at ") + at.text() +
+            QStringLiteral(", after what no file holds is collected"));
     noteState(true);
     while (!env_.stopRequested()) {
         try {
@@ -207,6 +217,7 @@ void Collector::visited(int reader, bool answered) {
 
 void Collector::turnOfTheHour(const QDateTime& now) {
     const qint64 hour = now.date().toJulianDay() * 24 + now.time().hour();
+    if (hour != hourOf_) countReaders();
     if (hourOf_ >= 0 && hour != hourOf_) {
         QStringList counts;
         for (int id = 1; id <= settings_.readerCount; ++id)
@@ -223,9 +234,63 @@ void Collector::turnOfTheHour(const QDateTime& now) {
 void Collector::runScheduledJobs(const QDateTime& previous, const QDateTime& now) {
     const bool clocks = options_.clocksAt && options_.clocksAt->passedBetween(previous, now);
     if (options_.batchAt && options_.batchAt->passedBetween(previous, now)) batchDay_ = now.date();
+    for (const DailyTime& at : options_.eraseAt)
+        if (at.passedBetween(previous, now)) eraseDue_ = true;
     if (clocks) setClocks();
     if (batchDay_.isValid() && !env_.stopRequested()) runBatch();
+    // An erase that broke off (the line lost) runs again whole: a reader erased already counts
+    // nothing and is erased at once.
+    if (eraseDue_ && !env_.stopRequested()) eraseAll();
     lastStep_ = env_.now();
+}
+
+void Collector::eraseAll() {
+    log(QStringLiteral("erasing every reader, what no file holds collected first"));
+    eraser::EraseJob job(link_, eraser::EraseJob::Hooks{env_.stopRequested, env_.now, {}});
+    for (int id = 1; id <= settings_.readerCount && !env_.stopRequested(); ++id) {
+        const eraser::Receipt receipt = job.erase(id);
+        ReaderNote& note = state_.reader(id);
+        if (receipt.held >= 0) noteCount(id, receipt.erased() ? 0 : receipt.held);
+        note.erase = receipt.sent() ? eraser::receiptLine(receipt)
+                                    : receipt.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+                                          eraseTrouble(receipt.end);
+        log(readerName(id) + QStringLiteral(": ") + note.erase);
+    }
+    if (env_.stopRequested()) return;
+    eraseDue_ = false;
+    noteState(true);
+}
+
+QString Collector::eraseTrouble(eraser::End end) {
+    switch (end) {
+    case eraser::End::Silent:
+        return QStringLiteral("not erased: it did not answer the count or the batch pass");
+    case eraser::End::Unreadable:
+        return QStringLiteral("not erased: it could not be read to the end (bad answers)");
+    case eraser::End::Stopped:
+        return QStringLiteral("not erased: stopped");
+    default:
+        return {};
+    }
+}
+
+void Collector::noteCount(int reader, int count) {
+    ReaderNote& note = state_.reader(reader);
+    note.count = count;
+    note.countAt = env_.now();
+}
+
+// Once an hour every reader is counted, so that --status shows a reader filling up before it is
+// full.
+void Collector::countReaders() {
+    for (int id = 1; id <= settings_.readerCount && !env_.stopRequested(); ++id) {
+        const Reply reply = batch::requestCount(link_, id, batch::kCountWaitMs);
+        if (reply.status != Reply::Good) continue;
+        const QString digits = batch::countDigits(reply);
+        bool decimal = true;
+        for (const QChar c : digits) decimal = decimal && c.isDigit();
+        if (decimal) noteCount(id, digits.toInt());
+    }
 }
 
 void Collector::setClocks() {
@@ -258,8 +323,6 @@ void Collector::runBatch() {
         batchDone_.push_back(id);
         QString text = QStringLiteral("%1 records").arg(file->taken() - before);
         if (end == batch::ReaderEnd::NotAcknowledged) text += QStringLiteral(", did not take C0: skipped");
-        if (end == batch::ReaderEnd::GivenUp)
-            text += QStringLiteral(", may still hold a record from before and does not answer: not asked");
         if (end == batch::ReaderEnd::Failed)
             text += QStringLiteral(", broke off (answers bad or missing): the rest stays in the reader");
         log(readerName(id) + QStringLiteral(" batch: ") + text);

@@ -11,8 +11,9 @@
 #include "CollectState.h"
 #include "CommInt.h"
 #include "ConfigFile.h"
+#include "EraseJob.h"
 #include "LineRetry.h"
-#include "OnlineExchange.h"
+#include "OnlineSession.h"
 #include "ReaderLink.h"
 #include "RecordSink.h"
 
@@ -61,6 +62,11 @@ private:
     // when it runs again, in the same file.
     void runBatch();
     void setClocks();
+    // Every configured reader erased, what no file holds collected first (see EraseJob).
+    void eraseAll();
+    static QString eraseTrouble(eraser::End end);
+    void countReaders();
+    void noteCount(int reader, int count);
     void pause(int ms);
     void noteState(bool force = false);
     void log(const QString& text) const { env_.log(text); }
@@ -78,6 +84,7 @@ private:
     // The batch under way: its day, and the readers it has done (an error broke it off).
     QDate batchDay_;
     bool batchBegun_ = false; // its file is begun: going on, it is not moved aside again
+    bool eraseDue_ = false;
     std::vector<int> batchDone_;
     QString lineTrouble_; // what went wrong with the port, once logged
     QString lastError_;   // the last other error, once logged

@@ -52,6 +52,11 @@ void ReaderTableDialog::run() {
     if (!shape_.warning.isEmpty() &&
         !prompts().confirm(shape_.warning, kWarningCaption, Prompts::Icon::Warning))
         return;
+    // Also when an error ends the run: what it did to the readers so far is told.
+    struct Ended {
+        ReaderTableDialog* dialog;
+        ~Ended() { dialog->runEnded(); }
+    } ended{this};
     if (shape_.keepsEarlierRows) {
         link.ClearInput();
     } else {

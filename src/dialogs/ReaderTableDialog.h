@@ -39,6 +39,10 @@ public:
     void Button1Click();
     void Button2Click();
 
+protected:
+    // After a run (not after Cancel), also one an error ended.
+    virtual void runEnded() {}
+
 private:
     void run();
 

@@ -63,6 +63,7 @@ void OwedLedger::write(bool synced, bool sync) {
     if (sync)
         if (const int error = syncFile(file)) throwFileError(path_, error);
     file.close();
+    lastWritten_ = bytes;
     if (created)
         if (const int error = syncFolder(QFileInfo(path_).absolutePath())) throwFileError(path_, error);
     diskSynced_ = synced && sync;
@@ -96,8 +97,9 @@ void OwedLedger::load() {
         }
         synced = whole && lines[2] == "synced 1";
         // Plain writes of this run of the computer are all there; those of an earlier run only if
-        // the last of them was forced to the disk.
-        trusted = whole && (synced || lines[1].mid(5).trimmed() == bootId().toLatin1());
+        // the last of them was forced to the disk. A run that cannot be told cannot be trusted.
+        const QByteArray boot = bootId().toLatin1();
+        trusted = whole && (synced || (!boot.isEmpty() && lines[1].mid(5).trimmed() == boot));
         if (!whole) entries = Entries{};
         file.close();
     }
@@ -131,9 +133,20 @@ void OwedLedger::settle(int reader, const QByteArray& pending) {
     entry.owed = false;
     entry.pending = pending;
     change(reader, entry);
-    silence_[index(reader)] = Silence();
 }
 
 void OwedLedger::checkpoint() {
-    if (!diskSynced_) write(true, true);
+    if (diskSynced_ || path_.isEmpty()) return;
+    QFile file(path_);
+    if (file.open(QIODevice::ReadOnly) && file.readAll() != lastWritten_) return;
+    file.close();
+    write(true, true);
+}
+
+void OwedLedger::noteCompletePass(int reader, int handedOut, int countAfter) {
+    if (valid(reader)) passCounts_[index(reader)] = handedOut > 0 && countAfter == handedOut ? countAfter : 0;
+}
+
+bool OwedLedger::passHolds(int reader, int count) const {
+    return count == 0 || (valid(reader) && passCounts_[index(reader)] == count);
 }

@@ -57,18 +57,17 @@ public:
     void settle(int reader, const QByteArray& pending);
 
     // Forces the ledger onto the disk (when a job leaves a reader owed, and when a program ends),
-    // so that it is trusted after a power cut too. Raises FileError.
+    // so that it is trusted after a power cut too. A file another program has written since this
+    // one last did is that program's to force: it is left as it is. Raises FileError.
     void checkpoint();
 
-    // Answers to "N0" that never came, in a row, and probes that went unanswered since the reader
-    // was last heard: the rule for a reader that has nothing to repeat keeps them. Not kept in
-    // the file: a restart begins the count again, which costs a few requests, never a record.
-    struct Silence {
-        int repeats = 0;
-        int probes = 0;
-        int heardMark = -1; // the link's frames heard at the last silent repeat
-    };
-    Silence& silence(int reader) { return silence_[valid(reader) ? index(reader) : 0]; }
+    // A batch pass of the reader ended with "C6" after it handed out records, and "C4" then
+    // counted count records: a reader that hands out every record it holds in each batch keeps
+    // counting them all, so while its count stays the same, that pass's file holds all it has.
+    // Kept in memory only: a new program makes a new pass.
+    void noteCompletePass(int reader, int handedOut, int countAfter);
+    // Whether a complete pass's file holds every record the reader holds now, by its count.
+    bool passHolds(int reader, int count) const;
 
 private:
     struct Entry {
@@ -91,6 +90,7 @@ private:
     QString path_;
     bool history_ = false;
     Entries entries_{};
-    std::array<Silence, kReaders> silence_{};
+    std::array<int, kReaders> passCounts_{}; // see noteCompletePass; 0 when none
+    QByteArray lastWritten_;
     bool diskSynced_ = false; // the file on the disk says it was forced there after its last change
 };

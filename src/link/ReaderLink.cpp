@@ -97,50 +97,13 @@ void ReaderLink::SendFrame(const char* command, int reader) {
     SendDataFrame(command, 3, nullptr, reader);
 }
 
-void ReaderLink::SendProbe(int reader) {
-    probing_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{probing_};
-    SendFrame("A0", reader);
-}
-
-bool ReaderLink::mayAsk(const char* command, int reader) {
-    if (commandIs(reinterpret_cast<const quint8*>(command), "N0") || probing_) return true;
-    const int first = reader == kBroadcastAddress ? 1 : reader;
-    const int last = reader == kBroadcastAddress ? std::min(ReaderCount, kMaxReaders) : reader;
-    const auto owedOne = [&] {
-        for (int r = first; r <= last; ++r)
-            if (ledger.owed(r)) return r;
-        return 0;
-    };
-    if (!owedOne()) return true;
-    if (settler_ && !settling_) {
-        settling_ = true;
-        struct Done {
-            bool& flag;
-            ~Done() { flag = false; }
-        } done{settling_};
-        for (int r = first; r <= last; ++r)
-            if (ledger.owed(r)) settler_(r);
-    }
-    if (const int still = owedOne()) {
-        qCInfo(lcLink) << "reader" << still
-                       << "may still hold a record that is not stored: only N0 goes to it;" << command
-                       << "not sent";
-        return false;
-    }
-    return true;
-}
-
 void ReaderLink::SendDataFrame(const char* command, int L, const quint8* data, int reader) {
     Q_ASSERT(L >= 3 && L + 3 <= kReplyBufferSize && L + kOffset <= 0xFF);
-    const bool allowed = mayAsk(command, reader);
+    held_ = !gate.admit(command, reader, ReaderCount);
+    lastReader_ = reader;
     ClearInput();
-    if (!allowed) return;
-    if (command[0] == 'C' && (command[1] == '1' || command[1] == '5'))
-        ledger.markOwed(reader, command[1] == '1' ? 'B' : 'A');
+    if (held_) return;
+    gate.sent(command, reader);
     QByteArray body;
     body.reserve(L + 3);
     body.append(char(STX));
@@ -307,6 +270,10 @@ void ReaderLink::AwaitQuietLine() {
 
 Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     Reply reply;
+    if (held_ && reader == lastReader_) {
+        reply.status = Reply::Held;
+        return reply;
+    }
     const int count = pending();
     if (count == 0) return reply;
     quint8 buf[kReplyBufferSize] = {};
@@ -315,7 +282,7 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     if (!reply.code.isEmpty()) ++framesHeard_;
     const bool lengthAsked = lengthValue(buf[4]) == L;
     if (buf[0] != STX) {
-        reply.status = '5';
+        reply.status = Reply::NoStx;
         return reply;
     }
     Checksum = 0;
@@ -324,31 +291,33 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
         buf[i] = quint8(buf[i] - kOffset);
     }
     if (buf[1] != quint8(reader)) {
-        reply.status = '6';
+        reply.status = Reply::WrongReader;
     } else if (const QByteArray sum = ChecksumChars(); lengthAsked && quint8(sum[0]) == buf[L + 3] &&
                                                        quint8(sum[1]) == buf[L + 4] &&
                                                        commandIs(buf + 2, command)) {
-        reply.status = '1';
+        reply.status = Reply::Good;
         reply.data = QByteArray(reinterpret_cast<const char*>(buf + 5), L - 3);
     } else if (reply.code == "N0") {
-        reply.status = '3';
+        reply.status = Reply::Nak;
     } else if (reply.code == "C6") {
-        reply.status = 'A';
+        reply.status = Reply::NoMore;
     } else if (reply.code == "C7") {
-        reply.status = 'B';
+        reply.status = Reply::NothingNew;
     } else if (reply.code == "N1") {
-        reply.status = 'C';
+        reply.status = Reply::NotHeld;
     } else {
-        reply.status = count == L + 5 ? '2' : '4';
+        reply.status = count == L + 5 ? Reply::BadFrame : Reply::BadLength;
     }
     qCDebug(lcLink) << "reply" << command << "reader" << reader << "status" << reply.status;
     return reply;
 }
 
-// An acknowledgement counts only as a whole short frame: the start byte and the length value of
-// a frame without data, besides the checksum.
+// An acknowledgement counts only as a whole short frame from the reader asked: the start byte,
+// its address and the length value of a frame without data, besides the checksum. Another
+// reader's late echo read in this one's window is no acknowledgement.
 int ReaderLink::ReadWriteAck(const char* command) {
-    if (pending() == 0) return 0;
+    if (held_) return AckHeld;
+    if (pending() == 0) return AckNone;
     quint8 buf[kAckBufferSize] = {};
     takeInput(buf, kAckBufferSize);
     const bool shortFrame = buf[0] == STX && lengthValue(buf[4]) == 3;
@@ -358,50 +327,56 @@ int ReaderLink::ReadWriteAck(const char* command) {
         buf[i] = quint8(buf[i] - kOffset);
     }
     const QByteArray sum = ChecksumChars();
-    int result = 2;
+    int result = AckBad;
     if (shortFrame && quint8(sum[0]) == buf[6] && quint8(sum[1]) == buf[7]) {
         ++framesHeard_;
-        if (commandIs(buf + 2, command))
-            result = 1;
-        else if (commandIs(buf + 2, "N0"))
-            result = 3;
-        else if (commandIs(buf + 2, "N2"))
-            result = 4;
-        else if (commandIs(buf + 2, "N3"))
-            result = 5;
-        else if (commandIs(buf + 2, "N4"))
-            result = 6;
-        else if (commandIs(buf + 2, "D9"))
-            result = 7;
+        const struct {
+            const char* code;
+            AckResult result;
+        } answers[] = {{command, AckDone},   {"N0", AckNak},        {"N2", AckDuplicate},
+                       {"N3", AckNoSuchDel}, {"N4", AckNoSuchEdit}, {"D9", AckMemoryFull}};
+        for (const auto& answer : answers)
+            if (commandIs(buf + 2, answer.code)) {
+                result = answer.result;
+                break;
+            }
+        if (buf[1] != quint8(lastReader_)) result = AckBad;
     }
-    qCDebug(lcLink) << "ack" << command << "result" << result;
+    if (result == AckDone) gate.acknowledged(command, lastReader_);
+    qCDebug(lcLink) << "ack" << command << "reader" << lastReader_ << "result" << result;
     return result;
 }
 
 QString ReaderLink::writeAckText(int result) {
     switch (result) {
-    case 0:
+    case AckNone:
         return QStringLiteral("응답이 없습니다");
-    case 1:
+    case AckDone:
         return {};
-    case 3:
+    case AckNak:
         return QStringLiteral("제전송요청!");
-    case 4:
+    case AckDuplicate:
         return QStringLiteral("중복된 번호이거나 최대고객수가 초과되었습니다!");
-    case 5:
+    case AckNoSuchDel:
         return QStringLiteral("삭제불가-존재하지 않는 고객입니다");
-    case 6:
+    case AckNoSuchEdit:
         return QStringLiteral("변경불가-존재하지 않는 고객입니다");
-    case 7:
+    case AckMemoryFull:
         return QStringLiteral("리더 메모리부족 - 다운로드건수를 줄이십시요");
+    case AckHeld:
+        return heldText();
     default:
         return QStringLiteral("리더데이터가 부정확합니다");
     }
 }
 
+QString ReaderLink::heldText() {
+    return QStringLiteral("수집대기 - 올려받기를 실행하세요");
+}
+
 int ReaderLink::ReportWriteAck(const char* command) {
     const int result = ReadWriteAck(command);
-    if (result == 1) return 1;
+    if (result == AckDone) return 1;
     ShowNotice(writeAckText(result));
     return 0;
 }
@@ -424,9 +399,13 @@ bool ReaderLink::pollReaders(const char* command, int count,
     return prompts().confirm(readerErrorQuestion(failed, count), kPollCaption, Prompts::Icon::Error);
 }
 
+// A reader held back (it may still hold a record not stored) is no failure here: the batch job
+// that polls collects it by its pass.
 bool ReaderLink::CheckReaders() {
-    return !pollReaders("A0", ReaderCount,
-                        [this](int reader) { return ReadReply(4, "A0", reader).status == '1'; });
+    return !pollReaders("A0", ReaderCount, [this](int reader) {
+        const char status = ReadReply(4, "A0", reader).status;
+        return status == Reply::Good || status == Reply::Held;
+    });
 }
 
 QString readerErrorQuestion(const bool* failed, int count) {

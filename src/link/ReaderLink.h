@@ -11,6 +11,7 @@
 
 #include "CommLine.h"
 #include "LineTiming.h"
+#include "OwedGate.h"
 #include "OwedLedger.h"
 
 #include <QByteArray>
@@ -44,22 +45,45 @@ struct PortControl {
     std::function<void()> closeLost;
 };
 
-// The outcome of ReadReply: a status character and, for '1', the decoded data bytes.
-//   '0' no answer        '5' no STX            '6' wrong reader      '1' good answer
-//   '3' "N0"             'A' "C6"              'B' "C7"              'C' "N1"
-//   '2' checksum or command error (exactly L + 5 bytes)              '4' length error
-// Every answer counts only whole and checked: '1' needs the length value asked for and a right
-// checksum; the answer codes '3', 'A', 'B' and 'C' need a whole short frame from the reader with
-// a right checksum. A flipped bit that makes a record answer read "C7" is a bad answer ('2'),
-// never "nothing new".
+// The outcome of ReadReply: a status and, for Good, the decoded data bytes.
+// Every answer counts only whole and checked: Good needs the length value asked for and a right
+// checksum; the answer codes (Nak, NoMore, NothingNew, NotHeld) need a whole short frame from the
+// reader with a right checksum. A flipped bit that makes a record answer read "C7" is a bad
+// answer, never "nothing new".
 struct Reply {
-    char status = '0';
+    static constexpr char NoAnswer = '0';
+    static constexpr char Good = '1';
+    static constexpr char BadFrame = '2'; // checksum or command error (exactly L + 5 bytes)
+    static constexpr char Nak = '3';      // "N0"
+    static constexpr char BadLength = '4';
+    static constexpr char NoStx = '5';
+    static constexpr char WrongReader = '6';
+    static constexpr char NoMore = 'A';     // "C6"
+    static constexpr char NothingNew = 'B'; // "C7"
+    static constexpr char NotHeld = 'C';    // "N1"
+    // Not sent: the reader may still hold a record that is not stored (see OwedGate), and waits
+    // for an upload to collect it.
+    static constexpr char Held = 'H';
+
+    char status = NoAnswer;
     QByteArray data;
     // The command code of the answer when it is one whole frame from the reader asked, by its
     // own length value and with a right checksum, whatever command was expected; else empty.
-    // Tells, for instance, that a reader asked to repeat its last answer repeated a "C0".
     QByteArray code;
     quint8 byte(int i) const { return quint8(data.at(i)); }
+};
+
+// The results of ReadWriteAck.
+enum AckResult : int {
+    AckNone = 0,       // nothing came
+    AckDone = 1,       // the command echoed, whole and checked, by the reader asked
+    AckBad = 2,        // anything else
+    AckNak = 3,        // "N0"
+    AckDuplicate = 4,  // "N2"
+    AckNoSuchDel = 5,  // "N3"
+    AckNoSuchEdit = 6, // "N4"
+    AckMemoryFull = 7, // "D9"
+    AckHeld = 8,       // not sent (see Reply::Held)
 };
 
 class ReaderLink {
@@ -76,8 +100,9 @@ public:
     static constexpr int frameBytes(int L) { return L + 5; }
 
     CommLine& Comm;
-    // What each reader may still hold unstored; every request passes it (see SendDataFrame).
+    // What each reader may still hold unstored, and the gate every request passes.
     OwedLedger ledger;
+    OwedGate gate{ledger};
     std::uint32_t Checksum = 0;
     std::int32_t TickCount = 0;
     int SelectedReader = 1; // 0 means all readers
@@ -88,18 +113,10 @@ public:
     void SendChecksum();
     QByteArray ChecksumChars() const;
     void SendFrame(const char* command, int reader);
-    // L is the length value (data bytes + 3, at least 4); data holds L - 3 bytes.
-    //
-    // A reader the ledger holds owed gets nothing but "N0": any other request is first left to
-    // the settler (which asks the reader to repeat its last answer and stores what it hands out),
-    // and is not sent when the reader is still owed after it — its answer is then missing, as a
-    // silent reader's is. A broadcast waits for every configured reader so. "C1" and "C5", which
-    // can hand out a record, mark the reader owed before they leave.
+    // L is the length value (data bytes + 3, at least 4); data holds L - 3 bytes. Every request
+    // passes the gate first: one it holds back is not sent, and its answer reads Held.
     void SendDataFrame(const char* command, int L, const quint8* data, int reader);
     void SendDataFrame(const char* command, const QByteArray& data, int reader);
-    // "A0" to a reader held owed: the one request besides "N0" that may go to it, when the rule
-    // for a reader with nothing to repeat asks whether it is there at all.
-    void SendProbe(int reader);
     // Bytes outside the frame format (the fixed-amount records and the port tests), on the
     // line's clock like every frame.
     void WriteRaw(const QByteArray& bytes) { writeBytes(bytes); }
@@ -135,7 +152,8 @@ public:
     LineTiming& timing() { return timing_; }
     const LineTiming& timing() const { return timing_; }
     Reply ReadReply(int L, const char* command, int reader);
-    // Acknowledgement result 0..7; 1 means the command was echoed with a good checksum.
+    // The acknowledgement of the last request: AckDone when the reader it went to echoed the
+    // command in a whole short frame with a good checksum.
     int ReadWriteAck(const char* command);
     // ReadWriteAck, showing the text of every result but 1; returns 1 on success, else 0.
     int ReportWriteAck(const char* command);
@@ -148,15 +166,15 @@ public:
     // True when the user chose to stop.
     bool CheckReaders();
 
-    // The text ReportWriteAck shows for an acknowledgement result (empty for 1).
+    // The text ReportWriteAck shows for an acknowledgement result (empty for AckDone).
     static QString writeAckText(int result);
+    // What a dialog shows for a reader whose request was held back (Reply::Held, AckHeld): it
+    // waits for an upload to collect what it may still hold.
+    static QString heldText();
 
     void setPortControl(PortControl control) { port_ = std::move(control); }
     // Keeps the ledger in the file at path (see OwedLedger::attach).
     void attachLedger(const QString& path, bool history) { ledger.attach(path, history); }
-    // What settles a reader held owed before another request may go to it: asks it to repeat its
-    // last answer and stores what it hands out (the upload's, which knows the record files).
-    void setSettler(std::function<void(int reader)> settler) { settler_ = std::move(settler); }
     // Whole frames with a right checksum heard from any reader so far: a reader silent while
     // others answer is silent by itself, not by a cut line.
     int framesHeard() const { return framesHeard_; }
@@ -175,13 +193,10 @@ public:
     void sleep(int ms) { env_.sleep(ms); }
 
 private:
-    // Whether command may go to reader now (see SendDataFrame).
-    bool mayAsk(const char* command, int reader);
     PortControl port_;
-    std::function<void(int reader)> settler_;
-    bool settling_ = false;
-    bool probing_ = false;
     int framesHeard_ = 0;
+    int lastReader_ = 0; // the reader the last request went (or was to go) to
+    bool held_ = false;  // the gate held the last request back
     std::function<void(bool run)> tickSource_;
     std::int64_t now() const;
     void writeBytes(const QByteArray& bytes);

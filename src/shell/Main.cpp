@@ -251,7 +251,8 @@ void TMainForm::FormActivate() {
 // The ledger of what the readers may still hold lives beside the settings; a reader it holds
 // owed is settled (its record stored in today's file) before any other job's request goes to it.
 void TMainForm::attachLedger() {
-    Link.setSettler([this](int reader) { upload::settleForOtherJob(Link, reader, QDate::currentDate()); });
+    Link.gate.setSettler(
+        [this](int reader) { upload::settleForOtherJob(Link, reader, QDate::currentDate()); });
     Link.attachLedger(QString::fromLatin1(OwedLedger::kFileName),
                       !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
 }

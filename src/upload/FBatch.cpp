@@ -1,6 +1,6 @@
 #include "FBatch.h"
 
-#include "BatchExchange.h"
+#include "BatchJob.h"
 #include "Formats.h"
 #include "PieGauge.h"
 #include "Prompts.h"
@@ -30,7 +30,6 @@ const char* const kReaderFailed = "번리더 에러발생.. 다시UpLoad하세�
 const char* const kDone = "업로드가 완료되었습니다!";
 const char* const kNotUploaded = "리더는 올려받지 못했습니다 (응답이 없거나 에러). 다시UpLoad하세요";
 const char* const kDoneCaption = "확인";
-constexpr int kCountWaitAllMs = 60;
 constexpr int kCountWaitOneMs = 100;
 constexpr int kClockIntervalMs = 100;
 constexpr int kListPage = 500;
@@ -94,17 +93,21 @@ void TBatch::Button1Click() {
     });
 }
 
+// A reader held back because it may still hold a record not stored adds nothing to the total,
+// but its pass collects it: the job goes on for it.
 bool TBatch::countAll(int readers) {
     if (link.CheckReaders()) return false;
     link.ClearInput();
     int total = 0;
+    bool waiting = false;
     for (int i = 1; i <= readers; ++i) {
-        const Reply reply = batch::requestCount(link, i, kCountWaitAllMs);
-        if (reply.status == '1') total += decimalDigitsValue(batch::countDigits(reply));
+        const Reply reply = batch::requestCount(link, i, batch::kCountWaitMs);
+        if (reply.status == Reply::Good) total += decimalDigitsValue(batch::countDigits(reply));
+        waiting = waiting || reply.status == Reply::Held;
     }
     Cap1->setText(sixDigits(total));
     Gauge1->setMaxValue(total);
-    if (total == 0) {
+    if (total == 0 && !waiting) {
         list->addLine(utf8(kNothingToFetch));
         return false;
     }
@@ -116,11 +119,12 @@ bool TBatch::countOne(int id) {
     panel->showReader(id);
     link.ClearInput();
     const Reply reply = batch::requestCount(link, id, kCountWaitOneMs);
-    if (reply.status == '0') {
+    if (reply.status == Reply::Held) return true;
+    if (reply.status == Reply::NoAnswer) {
         link.ShowNotice(utf8(kNoAnswer));
         return false;
     }
-    if (reply.status != '1') {
+    if (reply.status != Reply::Good) {
         link.ShowNotice(utf8(kBadAnswer));
         return false;
     }

@@ -5,7 +5,7 @@
 #include "Formats.h"
 #include "InputDrain.h"
 #include "LineRetry.h"
-#include "OnlineExchange.h"
+#include "OnlineSession.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
 #include "ReaderPanel.h"
@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,6 +32,7 @@ const char* const kNoReaders = "현재 연결된 리더가 없습니다";
 const char* const kGapReader = "번리더 ";
 const char* const kGap = "카운트 누락";
 const char* const kLineDown = " - 통신끊김: 다시 연결하는 중";
+const char* const kCollecting = "번리더: 미수신 자료를 일괄 수집합니다 - ";
 constexpr int kTimerIntervalMs = 10;
 constexpr int kBlinkTicks = 4;
 constexpr int kListPage = 500;
@@ -132,7 +134,11 @@ void TOnline::RunOnline(int id, bool all) {
                                          showRecord(reader, record, verdict, ++taken);
                                      },
                                      {},
-                                     {}});
+                                     {},
+                                     [this](int reader, const QString& path) {
+                                         list->addLine(QLatin1Char(' ') + twoDigits(reader) +
+                                                       utf8(kCollecting) + QFileInfo(path).fileName());
+                                     }});
     LineRetry retry;
     for (;;) {
         link.processEvents();

@@ -4,27 +4,34 @@
 
 #include <QDate>
 
-#include <algorithm>
-
 namespace upload {
 
 const UploadKind kBatch{"C1", "C6", 'B'};
 const UploadKind kOnline{"C5", "C7", 'A'};
 
-RecordExchange::RecordExchange(ReaderLink& link, RecordSink& sink, const UploadKind& kind, bool alone)
-    : link_(link), sink_(sink), kind_(kind), alone_(alone) {}
-
-RecordExchange::Request RecordExchange::requestFor(int reader) {
-    if (!owed(reader)) return Request::Next;
-    const OwedLedger::Silence& silence = link_.ledger.silence(reader);
-    const int due = kSilentRepeats << std::min(silence.probes, kLongestProbeBackoff);
-    return silence.repeats >= due ? Request::Probe : Request::Repeat;
+const UploadKind& owedKind(const ReaderLink& link, int reader) {
+    return link.ledger.kind(reader) == kBatch.file ? kBatch : kOnline;
 }
+
+bool RetryPolicy::retry(ReaderLink& link, const Turn& turn) {
+    if (retries_ >= kLimit) return false;
+    ++retries_;
+    if (turn.heard == Heard::Garbled || turn.heard == Heard::OtherFrame) {
+        link.AwaitQuietLine();
+        settleMs_ += kBadStepMs;
+    } else if (turn.heard == Heard::Silence) {
+        settleMs_ += kSilentStepMs;
+    }
+    return true;
+}
+
+RecordExchange::RecordExchange(ReaderLink& link, RecordSink& sink, const UploadKind& kind)
+    : link_(link), sink_(sink), kind_(kind) {}
 
 Heard RecordExchange::judge(const Reply& reply, int reader, bool wasOwed,
                             std::optional<TPunchRecord>& record) const {
-    if (reply.status == '0') return Heard::Silence;
-    if (reply.status == '1') {
+    if (reply.status == Reply::NoAnswer || reply.status == Reply::Held) return Heard::Silence;
+    if (reply.status == Reply::Good) {
         record = TPunchRecord::fromBytes(reply.data);
         // After the reader was owed, the record may be on the disk though the ledger never heard
         // of it: the program went down between the two.
@@ -51,11 +58,9 @@ Turn RecordExchange::take(int reader, const TPunchRecord& record) {
     return turn;
 }
 
-Turn RecordExchange::proof(int reader, Heard heard, const Reply& reply,
-                           const std::optional<TPunchRecord>& record) {
-    const QByteArray identity = heard == Heard::SameRecord ? "record " + record->toBytes()
-                                : heard == Heard::NoMore   ? QByteArray(kind_.noMore)
-                                                           : "frame " + reply.code;
+Turn RecordExchange::proof(int reader, Heard heard, const std::optional<TPunchRecord>& record) {
+    const QByteArray identity =
+        heard == Heard::SameRecord ? "record " + record->toBytes() : QByteArray(kind_.noMore);
     QByteArray& last = proofs_[std::size_t(reader)];
     Turn turn;
     turn.heard = heard;
@@ -66,96 +71,54 @@ Turn RecordExchange::proof(int reader, Heard heard, const Reply& reply,
     }
     last.clear();
     // "C6"/"C7" last: the record handed out before was confirmed. The record stored last, once
-    // more: it is still to be confirmed. Another command's answer: what was to be confirmed
-    // still is.
-    const QByteArray pending = heard == Heard::SameRecord ? record->toBytes()
-                               : heard == Heard::NoMore   ? QByteArray()
-                                                          : link_.ledger.pending(reader);
-    link_.ledger.settle(reader, pending);
+    // more: it is still to be confirmed.
+    link_.ledger.settle(reader, heard == Heard::SameRecord ? record->toBytes() : QByteArray());
     turn.outcome = heard == Heard::NoMore ? Turn::NoMore : Turn::Settled;
     return turn;
 }
 
-void RecordExchange::countSilence(int reader) {
-    OwedLedger::Silence& silence = link_.ledger.silence(reader);
-    if (alone_ || link_.framesHeard() != silence.heardMark) ++silence.repeats;
-    silence.heardMark = link_.framesHeard();
-}
-
 Turn RecordExchange::ask(int reader, int settleMs) {
     const bool wasOwed = owed(reader);
-    const Request request = requestFor(reader);
-    switch (request) {
-    case Request::Next:
-        link_.SendFrame(kind_.next, reader);
-        break;
-    case Request::Repeat:
-        link_.SendFrame("N0", reader);
-        break;
-    case Request::Probe:
-        link_.SendProbe(reader);
-        break;
-    }
+    link_.SendFrame(wasOwed ? "N0" : kind_.next, reader);
     link_.AwaitInput(settleMs);
     const Reply reply = link_.ReadReply(kRecordAnswerL, kind_.next, reader);
     std::optional<TPunchRecord> record;
     const Heard heard = judge(reply, reader, wasOwed, record);
-    OwedLedger::Silence& silence = link_.ledger.silence(reader);
+    if (heard == Heard::NewRecord) return take(reader, *record);
     Turn turn;
     turn.heard = heard;
     turn.outcome = heard == Heard::Silence ? Turn::Silent : Turn::Unsettled;
-    switch (request) {
-    case Request::Next:
-        if (heard == Heard::NewRecord) return take(reader, *record);
+    if (!wasOwed) {
         if (heard == Heard::NoMore) {
             link_.ledger.settle(reader, QByteArray());
             turn.outcome = Turn::NoMore;
         }
         // Anything else leaves the reader owed, as the request marked it.
         return turn;
-    case Request::Repeat:
-        if (heard == Heard::NewRecord) return take(reader, *record);
-        if (heard == Heard::Silence) {
-            proofs_[std::size_t(reader)].clear();
-            countSilence(reader);
-            return turn;
-        }
-        silence.repeats = 0;
-        if (heard == Heard::Garbled) {
-            proofs_[std::size_t(reader)].clear();
-            return turn;
-        }
-        return proof(reader, heard, reply, record);
-    case Request::Probe:
-        if (heard == Heard::OtherFrame && reply.code == "A0") {
-            link_.ledger.settle(reader, link_.ledger.pending(reader));
-            turn.outcome = Turn::Settled;
-            return turn;
-        }
-        // A record that comes now is a late one; stored, though the reader stays owed.
-        if (heard == Heard::NewRecord) sink_.store(reader, *record);
-        ++silence.probes;
-        silence.repeats = 0;
-        return turn;
+    }
+    if (heard == Heard::SameRecord || heard == Heard::NoMore) return proof(reader, heard, record);
+    proofs_[std::size_t(reader)].clear();
+    return turn;
+}
+
+Turn RecordExchange::settle(int reader, RetryPolicy& policy, const std::function<void(const Turn&)>& took) {
+    Turn turn;
+    while (owed(reader)) {
+        turn = ask(reader, policy.settleMs());
+        if (turn.outcome == Turn::Took && took) took(turn);
+        if (turn.outcome == Turn::Silent || (owed(reader) && !policy.retry(link_, turn))) break;
     }
     return turn;
 }
 
 void settleForOtherJob(ReaderLink& link, int reader, const QDate& today) {
     if (!link.ledger.owed(reader)) return;
-    const UploadKind& kind = link.ledger.kind(reader) == kBatch.file ? kBatch : kOnline;
+    const UploadKind& kind = owedKind(link, reader);
     RecordSink sink(UploadFileName(kind.file, today.year(), today.month(), today.day()),
                     UploadFile::Mode::Append, true);
-    RecordExchange exchange(link, sink, kind, true);
-    int settleMs = kFirstSettleMs;
-    for (int retry = 0; retry <= kRetryLimit && exchange.owed(reader); ++retry) {
-        const Turn turn = exchange.ask(reader, settleMs);
-        if (turn.outcome == Turn::Silent) break;
-        if (turn.heard == Heard::Garbled) {
-            link.AwaitQuietLine();
-            settleMs += kBadSettleStepMs;
-        }
-    }
+    RecordExchange exchange(link, sink, kind);
+    RetryPolicy policy;
+    exchange.settle(reader, policy);
     sink.close();
 }
 

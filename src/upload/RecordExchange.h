@@ -10,22 +10,19 @@
 //   settled  C1 / C5   a new record                         stored; settled
 //                      C6 / C7 (nothing more)               settled
 //                      anything else, silence included      owed
-//   owed     N0        a new record                         stored; settled
-//                      the record stored last, C6 / C7, or  a proof of the reader's last answer:
-//                      a whole frame of another command     settled when the next N0 brings it
-//                                                           again, else owed
-//                      bad or cut frame                     owed
-//                      silence                              owed; counts towards the probe
-//   probe    A0        a whole "A0" answer                  settled: it had nothing to repeat
-//                      anything else                        owed, the next probe later
+//   owed     N0        a new record of the upload's kind    stored; settled
+//                      the record stored last, or C6 / C7   a proof of the reader's last answer:
+//                                                           settled when the next N0 brings the
+//                                                           same again, else owed
+//                      anything else: the reader's own      owed
+//                      "N0", another command's frame, a
+//                      bad or cut frame, silence
 //
 // A proof is taken only when two answers to "N0" in a row agree, since one of them may be a late
-// answer to an earlier request with the real answer lost behind it. Silence proves nothing: an
-// owed reader is never asked "C1"/"C5" on the strength of it. A reader that has nothing to
-// repeat (new, or restarted: it lost its last answer) answers no "N0" at all; after
-// kSilentRepeats of them in a row — counted only while other readers answer, when there are
-// others, so that a cut line counts nothing — it is probed once with "A0", which any reader
-// answers at once. Each probe that goes unanswered doubles the silent repeats before the next.
+// answer to an earlier request with the real answer lost behind it. Nothing else proves what the
+// reader's last answer was: an owed reader that stays silent (switched off and on, it has no last
+// answer to repeat) or keeps answering something else is collected by a batch pass of it, whose
+// "C0" makes it hand out again whatever it had in flight (see OwedGate).
 #pragma once
 
 #include "PunchRecord.h"
@@ -40,7 +37,7 @@
 namespace upload {
 
 // The requests of one upload: "C1" and "C6" in a batch, "C5" and "C7" on line, and the kind of
-// file ('B' or 'A') a record goes into when settled for another job.
+// file ('B' or 'A') its records go into.
 struct UploadKind {
     const char* next;
     const char* noMore;
@@ -48,13 +45,8 @@ struct UploadKind {
 };
 extern const UploadKind kBatch;
 extern const UploadKind kOnline;
-
-constexpr int kRetryLimit = 10; // requests after the first in one visit of a reader (on line)
-constexpr int kFirstSettleMs = 25;
-constexpr int kSilentSettleStepMs = 20; // more settle time after a silent retry
-constexpr int kBadSettleStepMs = 200;   // more settle time after a bad answer
-constexpr int kSilentRepeats = 4;
-constexpr int kLongestProbeBackoff = 3; // the silent repeats before a probe grow to 4 << 3
+// The upload whose request made the reader owed.
+const UploadKind& owedKind(const ReaderLink& link, int reader);
 
 // How an answer reads, as far as what the reader may still hold goes.
 enum class Heard {
@@ -81,37 +73,54 @@ struct Turn {
     Verdict verdict;                    // with Took
 };
 
+// The one policy for a run of requests to a reader after answers that were not records: at most
+// kLimit requests after the first, and more time for each next answer — after a bad answer the
+// rest of it is let go by first, and the reader given longer.
+class RetryPolicy {
+public:
+    static constexpr int kLimit = 10;
+    static constexpr int kFirstSettleMs = 25;
+    static constexpr int kSilentStepMs = 20; // more settle time after a silent answer
+    static constexpr int kBadStepMs = 200;   // more settle time after a bad answer
+
+    int settleMs() const { return settleMs_; }
+    // After a turn that neither took a record nor ended: false when the retries are used up,
+    // else counts one and prepares the next request.
+    bool retry(ReaderLink& link, const Turn& turn);
+
+private:
+    int retries_ = 0;
+    int settleMs_ = kFirstSettleMs;
+};
+
 class RecordExchange {
 public:
-    // alone: the job serves this one reader, so no other reader's answers tell that the line
-    // works.
-    RecordExchange(ReaderLink& link, RecordSink& sink, const UploadKind& kind, bool alone);
+    RecordExchange(ReaderLink& link, RecordSink& sink, const UploadKind& kind);
     // Sends the request the reader's state calls for, reads its answer (AwaitInput with
     // settleMs), judges it and acts on it: a new record is in the sink before this returns.
     Turn ask(int reader, int settleMs);
+    // Asks "N0" until the reader is settled, falls silent or the policy gives up; the last turn.
+    // took sees each record stored on the way.
+    Turn settle(int reader, RetryPolicy& policy, const std::function<void(const Turn&)>& took = {});
     // Whether the reader may still hold a record not stored.
     bool owed(int reader) const { return link_.ledger.owed(reader); }
 
 private:
-    enum class Request { Next, Repeat, Probe };
-    Request requestFor(int reader);
     Heard judge(const Reply& reply, int reader, bool wasOwed, std::optional<TPunchRecord>& record) const;
     Turn take(int reader, const TPunchRecord& record);
     // A proof of the reader's last answer: settles it when the answer before brought the same.
-    Turn proof(int reader, Heard heard, const Reply& reply, const std::optional<TPunchRecord>& record);
-    void countSilence(int reader);
+    Turn proof(int reader, Heard heard, const std::optional<TPunchRecord>& record);
 
     ReaderLink& link_;
     RecordSink& sink_;
     const UploadKind& kind_;
-    const bool alone_;
     std::array<QByteArray, 13> proofs_{}; // index = reader id: the last answer to "N0", as a proof
 };
 
-// Settles a reader held owed on behalf of another job (a status check, a clock set, a batch's
-// "C0", a scheduled job): asks it to repeat its last answer and stores what it hands out in
-// today's file of the kind that made it owed. Gives up after the retries of one visit, or at
-// once when it is silent, leaving it owed.
+// Settles a reader held owed on behalf of another job (a status check, a clock set, a scheduled
+// job): asks it to repeat its last answer and stores what it hands out in today's file of the
+// kind that made it owed. Gives up when it falls silent or after the retries, leaving it owed
+// for an upload's batch pass to collect.
 void settleForOtherJob(ReaderLink& link, int reader, const QDate& today);
 
 } // namespace upload

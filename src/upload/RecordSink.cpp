@@ -28,9 +28,8 @@ Verdict SequenceTracker::take(int reader, const TPunchRecord& record) {
     return verdict;
 }
 
-void LastStored::readNewestFiles() {
-    for (const char kind : {'A', 'B'})
-        for (const QString& path : newestUploadFiles(kind, kNewestFiles)) readTail(path);
+void LastStored::readNewestFiles(char kind) {
+    for (const QString& path : newestUploadFiles(kind, kNewestFiles)) readTail(path);
 }
 
 // A file line begins "II-": the reader id; the whole line stands for the record.
@@ -66,10 +65,29 @@ void LastStored::stored(int reader, const QString& line) {
     if (reader >= 1 && reader < int(readers_.size())) readers_[std::size_t(reader)].job = line;
 }
 
+namespace {
+// ".\DATA2\B20040315.TXT" is a batch file: the first letter of the name.
+char kindOf(const QString& windowsPath) {
+    return windowsPath.section(QLatin1Char('\\'), -1).at(0).toLatin1();
+}
+} // namespace
+
 RecordSink::RecordSink(const QString& windowsPath, UploadFile::Mode mode, bool deferred)
     : windowsPath_(windowsPath), mode_(mode) {
-    last_.readNewestFiles();
-    if (!deferred) file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
+    last_.readNewestFiles(kindOf(windowsPath));
+    if (!deferred) open();
+}
+
+void RecordSink::open() {
+    file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
+    inFile_.clear();
+    if (mode_ != UploadFile::Mode::Append) return;
+    QFile file(file_->path());
+    if (!file.open(QIODevice::ReadOnly)) return;
+    for (QByteArray line : file.readAll().split('\n')) {
+        if (line.endsWith('\r')) line.chop(1);
+        if (!line.isEmpty()) inFile_.insert(QString::fromLatin1(line));
+    }
 }
 
 QString RecordSink::path() const {
@@ -77,19 +95,21 @@ QString RecordSink::path() const {
 }
 
 void RecordSink::moveTo(const QString& windowsPath, UploadFile::Mode mode) {
-    auto next = std::make_unique<UploadFile>(windowsPath, mode);
     if (file_) file_->close();
-    file_ = std::move(next);
     windowsPath_ = windowsPath;
     mode_ = mode;
+    open();
 }
 
 void RecordSink::store(int reader, const TPunchRecord& record) {
-    if (!file_) file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
+    if (!file_) open();
     const QString line = FormatFileLine(reader, record);
-    file_->writeLine(line);
+    if (!inFile_.contains(line)) {
+        file_->writeLine(line);
+        inFile_.insert(line);
+        ++taken_;
+    }
     last_.stored(reader, line);
-    ++taken_;
 }
 
 void RecordSink::close() {

@@ -7,6 +7,8 @@
 #include "PunchRecord.h"
 #include "UploadFiles.h"
 
+#include <QSet>
+
 #include <array>
 #include <memory>
 #include <optional>
@@ -26,6 +28,10 @@ public:
     // 999999, and a reader whose records were deleted, or that was replaced, numbers afresh.
     // Raises a conversion error for sequence digits that are not decimal.
     Verdict take(int reader, const TPunchRecord& record);
+    // The reader's next record counts as its first.
+    void restart(int reader) {
+        if (reader >= 1 && reader < int(last_.size())) last_[std::size_t(reader)] = Last();
+    }
 
 private:
     struct Last {
@@ -41,8 +47,9 @@ private:
 // hands out one of these.
 class LastStored {
 public:
-    // Reads the newest files of both kinds in the output folder.
-    void readNewestFiles();
+    // Reads the newest files of a kind ('A', 'B') in the output folder: a repeat is written
+    // again into a file of the other kind, which keeps its own copy of every record.
+    void readNewestFiles(char kind);
     // Whether the record's line is the reader's last stored one.
     bool holds(int reader, const TPunchRecord& record) const;
     void stored(int reader, const QString& line);
@@ -67,20 +74,24 @@ public:
     QString path() const;
 
     // Writes the record's file line and forces it to the disk; raises FileError (the file keeps
-    // whole lines only).
+    // whole lines only). A line the file holds already is not written twice: a reader that hands
+    // out every record it holds in each batch repeats them all when a pass goes on in the file.
     void store(int reader, const TPunchRecord& record);
     // Judges a record stored: raises a conversion error for sequence digits that are not decimal.
     Verdict judge(int reader, const TPunchRecord& record) { return tracker_.take(reader, record); }
+    void restartSequence(int reader) { tracker_.restart(reader); }
     // Whether the record is the last one stored from the reader, here or in an earlier file.
     bool storedLast(int reader, const TPunchRecord& record) const { return last_.holds(reader, record); }
-    // Records written in this job.
+    // Records written in this job (without those the file held already).
     int taken() const { return taken_; }
     void close();
 
 private:
+    void open();
     QString windowsPath_;
     UploadFile::Mode mode_;
     std::unique_ptr<UploadFile> file_;
+    QSet<QString> inFile_; // the lines of the file
     SequenceTracker tracker_;
     LastStored last_;
     int taken_ = 0;

@@ -7,10 +7,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 const QString kOutputDir = QStringLiteral(".\\DATA2");
 
@@ -40,13 +43,24 @@ QString UploadFileName(char prefix, int year, int month, int day) {
            QStringLiteral("%1%2.TXT").arg(month, 2, 10, QLatin1Char('0')).arg(day, 2, 10, QLatin1Char('0'));
 }
 
+// Newer files sort after older ones by their date, then (the batch copies of one day) the copy
+// "-0", "-1", ..., "-10" and on in number, then the day's file itself. A name that is not an
+// upload file's (a "Backup.TXT" beside them) is none.
 QStringList newestUploadFiles(char prefix, int count) {
     const QDir dir(hostPath(kOutputDir));
-    QStringList names =
-        dir.entryList({QChar(prefix) + QStringLiteral("????????*.TXT")}, QDir::Files, QDir::Name);
-    std::reverse(names.begin(), names.end());
+    const QRegularExpression pattern(QStringLiteral("^%1(\\d{8})(?:-(\\d{1,6}))?\\.TXT$").arg(QChar(prefix)),
+                                     QRegularExpression::CaseInsensitiveOption);
+    std::vector<std::pair<std::pair<QString, qint64>, QString>> files;
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = pattern.match(name);
+        if (!m.hasMatch()) continue;
+        const qint64 copy =
+            m.captured(2).isEmpty() ? std::numeric_limits<qint64>::max() : m.captured(2).toLongLong();
+        files.push_back({{m.captured(1), copy}, name});
+    }
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     QStringList paths;
-    for (const QString& name : names.mid(0, count)) paths << dir.filePath(name);
+    for (std::size_t i = 0; i < files.size() && int(i) < count; ++i) paths << dir.filePath(files[i].second);
     return paths;
 }
 
@@ -125,6 +139,11 @@ int UploadFile::append(const QByteArray& bytes) {
 void UploadFile::writeLine(const QString& line) {
     if (handle_ == kNoOutput) throwFileError(path_, EBADF);
     if (const int error = append(line.toLatin1() + "\r\n")) throwOutputError(path_, error);
+}
+
+void UploadFile::writeUtf8Line(const QString& line) {
+    if (handle_ == kNoOutput) throwFileError(path_, EBADF);
+    if (const int error = append(line.toUtf8() + "\r\n")) throwOutputError(path_, error);
 }
 
 void UploadFile::close() {

@@ -48,6 +48,8 @@ public:
     // Writes the line (ASCII) and CR LF and forces them to the disk; raises FileError, the file
     // cut back to where the line began.
     void writeLine(const QString& line);
+    // The same for a line in UTF-8, for a file a person reads.
+    void writeUtf8Line(const QString& line);
     // Closes; raises FileError. Does nothing when already closed.
     void close();
     bool isOpen() const { return handle_ != kNoOutput; }

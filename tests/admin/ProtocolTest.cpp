@@ -47,6 +47,8 @@ private slots:
         QTest::newRow("C3 bad checksum")
             << "C3" << badChecksum(readerFrame("C3", 3)) << "    수신데이터 에러";
         QTest::newRow("C3 answered C4") << "C3" << readerFrame("C4", 3) << "    수신데이터 에러";
+        // Reader 2's late echo in reader 3's window: reader 3 kept everything.
+        QTest::newRow("C3 echoed by another reader") << "C3" << readerFrame("C3", 2) << "    수신데이터 에러";
     }
     void exchange() {
         QFETCH(QString, command);
@@ -60,7 +62,11 @@ private slots:
         if (command == "B0") got = clockCheckText(readReaderClock(link, 3));
         if (command == "B1") got = clockSetText(setReaderClock(link, 3, kBlock));
         if (command == "C4") got = recordCountText(askRecordCount(link, 3));
-        if (command == "C3") got = deleteResultText(deleteRecords(link, 3));
+        if (command == "C3") {
+            link.SendFrame("C3", 3);
+            link.AwaitAnswer(200);
+            got = deleteResultText(link.ReadWriteAck("C3"));
+        }
         QCOMPARE(got, text);
         QCOMPARE(line.wire, readerFrame(qPrintable(command), 3, command == "B1" ? kBlock : QByteArray()));
     }

@@ -531,7 +531,7 @@ private slots:
         link.ReaderCount = 3;
         QList<int> asked;
         bool settles = false;
-        link.setSettler([&](int reader) {
+        link.gate.setSettler([&](int reader) {
             asked << reader;
             link.SendFrame("N0", reader);
             if (settles) link.ledger.settle(reader, {});
@@ -559,7 +559,7 @@ private slots:
         QCOMPARE(asked, QList<int>({2, 2, 2}));
         QCOMPARE(sent(), QStringList({"N0@2", "A0@1", "N0@2", "N0@2", "D1@153"}));
         QVERIFY(!link.ledger.anyOwed());
-        link.setSettler({});
+        link.gate.setSettler({});
     }
 
     // The waits before the port is opened again grow to 4 s; they begin afresh only after the

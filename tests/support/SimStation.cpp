@@ -27,7 +27,8 @@ SimStation::SimStation(int readers, int configured, TBaudrate rate)
     link.ReaderCount = configured < 0 ? readers : configured;
     // As the programs keep it: beside the settings, and settling owed readers for other jobs.
     link.attachLedger(workDir.filePath(QString::fromLatin1(OwedLedger::kFileName)), false);
-    link.setSettler([this](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
+    link.gate.setSettler(
+        [this](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
     link.timing().follow(Comm);
     timer.followLine(link.timing());
 }

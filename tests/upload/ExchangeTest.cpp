@@ -1,14 +1,15 @@
 // The exchanges of both uploads against a scripted in-memory reader: what goes on the wire for
 // each kind of answer in each state of the reader, the retry limits, NAK mode, the settle times,
-// the idle count, the probe of a reader with nothing to repeat, and the judgement of sequence
-// numbers.
-#include "BatchExchange.h"
+// the idle count, the batch pass of an owed reader with nothing to repeat, and the judgement of
+// sequence numbers.
+#include "BatchJob.h"
 #include "FakeLine.h"
-#include "OnlineExchange.h"
+#include "OnlineSession.h"
 #include "RecordSink.h"
 #include "UploadTests.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -125,18 +126,18 @@ private slots:
         QTest::newRow("C0 acknowledgement lost once")
             << false << QStringList{"-", "ack", "rec", "C6"} << QStringList{"C0", "C0", "C1", "C1"}
             << int(E::Finished) << QList<int>{1};
-        QTest::newRow("an N0 answer proves nothing until two N0 bring it")
+        QTest::newRow("the reader's own N0 proves nothing: N0 until the record comes")
             << false << QStringList{"ack", "N0", "again", "again", "rec", "C6"}
-            << QStringList{"C0", "C1", "N0", "N0", "C1", "C1"} << int(E::Finished) << QList<int>{1};
+            << QStringList{"C0", "C1", "N0", "N0", "N0", "C1"} << int(E::Finished) << QList<int>{1};
         QTest::newRow("answer lost: the record is asked again with N0, never C1")
             << false << QStringList{"ack", "-", "rec", "C6"} << QStringList{"C0", "C1", "N0", "C1"}
             << int(E::Finished) << QList<int>{1};
         QTest::newRow("request lost: the record taken, twice, then C1")
             << false << QStringList{"ack", "rec", "-", "again", "again", "rec", "C6"}
             << QStringList{"C0", "C1", "C1", "N0", "N0", "C1", "C1"} << int(E::Finished) << QList<int>{1, 2};
-        QTest::newRow("first C1 lost: the C0 echo, twice, then C1")
-            << false << QStringList{"ack", "-", "again", "again", "rec", "C6"}
-            << QStringList{"C0", "C1", "N0", "N0", "C1", "C1"} << int(E::Finished) << QList<int>{1};
+        QTest::newRow("first C1 lost: the C0 echo proves nothing, C0 again takes the reader back")
+            << false << QStringList{"ack", "-", "again", "ack", "rec", "C6"}
+            << QStringList{"C0", "C1", "N0", "C0", "C1", "C1"} << int(E::Finished) << QList<int>{1};
         QTest::newRow("a late C0 echo in answer to C1: N0 fetches the record behind it")
             << false << QStringList{"ack", "lateC0", "again", "C6"} << QStringList{"C0", "C1", "N0", "C1"}
             << int(E::Finished) << QList<int>{1};
@@ -149,23 +150,18 @@ private slots:
         QTest::newRow("a flipped bit that reads C6 is a bad answer")
             << false << QStringList{"ack", "rec", "flip", "again", "C6"}
             << QStringList{"C0", "C1", "C1", "N0", "C1"} << int(E::Finished) << QList<int>{1, 2};
-        QTest::newRow("silent from the start: N0 and one probe, never C1 again")
-            << false << (QStringList{"ack"} + times(11, "-"))
-            << (QStringList{"C0", "C1"} + times(4, "N0") + QStringList{"A0"} + times(5, "N0"))
+        QTest::newRow("silent from the start: N0, never C1 again")
+            << false << (QStringList{"ack"} + times(11, "-")) << (QStringList{"C0", "C1"} + times(10, "N0"))
             << int(E::Failed) << QList<int>{};
         QTest::newRow("retries count for the reader, not the record")
             << false << (QStringList{"ack", "bad", "again"} + times(9, "bad") + QStringList{"again", "bad"})
             << (QStringList{"C0", "C1", "N0", "C1"} + times(9, "N0") + QStringList{"C1"}) << int(E::Failed)
             << QList<int>{1, 10};
-        QTest::newRow("owed from before: its record first, then C0")
-            << true << QStringList{"rec", "ack", "rec", "C6"} << QStringList{"N0", "C0", "C1", "C1"}
-            << int(E::Finished) << QList<int>{1, 2};
-        QTest::newRow("owed and silent: given up, no C0")
-            << true << times(11, "-") << (times(4, "N0") + QStringList{"A0"} + times(6, "N0"))
-            << int(E::GivenUp) << QList<int>{};
-        QTest::newRow("owed, nothing to repeat, the probe answered: C0")
-            << true << (times(4, "-") + QStringList{"ack", "ack", "rec", "C6"})
-            << (times(4, "N0") + QStringList{"A0", "C0", "C1", "C1"}) << int(E::Finished) << QList<int>{1};
+        QTest::newRow("owed from before (switched off and on, nothing to repeat): C0 at once settles it")
+            << true << QStringList{"ack", "rec", "C6"} << QStringList{"C0", "C1", "C1"} << int(E::Finished)
+            << QList<int>{1};
+        QTest::newRow("owed and silent: C0 three times, still owed")
+            << true << times(3, "-") << times(3, "C0") << int(E::NotAcknowledged) << QList<int>{};
     }
     void batchReader() {
         QFETCH(bool, owed);
@@ -176,42 +172,47 @@ private slots:
         if (owed) link.ledger.markOwed(1, 'B');
         line.responder = ScriptedReader{script};
         batch::BatchJob job(link, *sink, {});
-        const batch::ReaderEnd result = job.uploadReader(1, true);
+        const batch::ReaderEnd result = job.uploadReader(1);
         QCOMPARE(commandsOf(line), commands);
         QCOMPARE(int(result), end);
         QCOMPARE(fileSeqs(), seqs);
         // The reader is owed exactly when the job ended with its answer unknown.
         QCOMPARE(link.ledger.owed(1),
-                 result == batch::ReaderEnd::Failed || result == batch::ReaderEnd::GivenUp);
+                 result == batch::ReaderEnd::Failed || (owed && result == batch::ReaderEnd::NotAcknowledged));
     }
 
     // 100 ms after "C0", then at least the 25 ms settle time after each record answer.
     void batchWaits() {
         line.responder = ScriptedReader{{"ack", "rec", "C6"}};
         const std::int64_t start = line.nowUs;
-        batch::BatchJob(link, *sink, {}).uploadReader(1, true);
+        batch::BatchJob(link, *sink, {}).uploadReader(1);
         const std::int64_t tookUs = line.nowUs - start;
         QVERIFY2(tookUs >= (100 + 25 + 25) * 1000 && tookUs < 1'500'000, qPrintable(QString::number(tookUs)));
     }
 
-    // A job stopped leaves the reader's last record unconfirmed; the next job, in another file,
-    // gets it once more after "C0" and writes it no second time: the ledger knows it is stored.
+    // A job stopped leaves the reader's last record unconfirmed, and "C0" makes it hand that out
+    // again: a pass that goes on in the same file (the collector's batch after a lost line, an
+    // erase after the day's batch) writes it no second time.
     void batchRepeatAfterC0IsWrittenOnce() {
         line.responder = ScriptedReader{{"ack", "rec", "rec", "-"}};
         batch::BatchJob(link, *sink,
                         batch::BatchJob::Hooks{[&] { return fileSeqs().size() >= 2; }, {}, {}, {}})
-            .uploadReader(1, true);
+            .uploadReader(1);
         QCOMPARE(fileSeqs(), QList<int>({1, 2}));
         line.frames.clear();
-        sink = std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040316.TXT"),
-                                            UploadFile::Mode::Truncate);
-        ScriptedReader next{{"ack", "rec", "again", "again", "rec", "C6"}};
+        const QString path = sink->path();
+        sink =
+            std::make_unique<RecordSink>(QStringLiteral(".\\DATA2\\B20040315.TXT"), UploadFile::Mode::Append);
+        ScriptedReader next{{"ack", "rec", "rec", "C6"}};
         next.nextSeq = 2;
         line.responder = next;
-        QCOMPARE(int(batch::BatchJob(link, *sink, {}).uploadReader(1, true)),
+        int handed = 0;
+        QCOMPARE(int(batch::BatchJob(link, *sink, {}).uploadReader(1, &handed)),
                  int(batch::ReaderEnd::Finished));
-        QCOMPARE(commandsOf(line), QStringList({"C0", "C1", "N0", "N0", "C1", "C1"}));
-        QCOMPARE(fileSeqs(), QList<int>({3}));
+        QCOMPARE(commandsOf(line), QStringList({"C0", "C1", "C1", "C1"}));
+        QCOMPARE(fileSeqs(), QList<int>({1, 2, 3}));
+        QCOMPARE(handed, 2);
+        QCOMPARE(sink->taken(), 1);
     }
 
     void onlineVisit_data() {
@@ -223,24 +224,22 @@ private slots:
         QTest::newRow("a record") << 1 << QStringList{"rec"} << QStringList{"C5"} << 1 << 0;
         QTest::newRow("after silence the next visits ask for a repeat")
             << 3 << times(3, "-") << QStringList{"C5", "N0", "N0"} << 0 << 3;
-        QTest::newRow("silence never leads back to C5: four N0, then a probe")
-            << 7 << times(7, "-") << QStringList{"C5", "N0", "N0", "N0", "N0", "A0", "N0"} << 0 << 7;
-        QTest::newRow("a reader with nothing to repeat answers the probe: asked C5 at once")
-            << 6 << (times(5, "-") + QStringList{"ack", "rec"})
-            << QStringList{"C5", "N0", "N0", "N0", "N0", "A0", "C5"} << 1 << 0;
+        QTest::newRow("silence never leads back to C5")
+            << 7 << times(7, "-") << (QStringList{"C5"} + times(6, "N0")) << 0 << 7;
         QTest::newRow("answer lost: its repeat is the record")
             << 2 << QStringList{"-", "rec"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("a C7 repeated twice settles the reader")
             << 3 << QStringList{"-", "C7", "again", "rec"} << QStringList{"C5", "N0", "N0", "C5"} << 1 << 0;
-        QTest::newRow("C6 in answer to C5 proves nothing: N0 until it agrees, then C5")
-            << 1 << QStringList{"C6", "again", "again", "rec"} << QStringList{"C5", "N0", "N0", "C5"} << 1
+        QTest::newRow("a batch's C6 repeated never settles an on-line reader")
+            << 1 << (QStringList{"C6"} + times(10, "again")) << (QStringList{"C5"} + times(10, "N0")) << 0
             << 0;
         QTest::newRow("a whole frame of another command in answer to C5: N0, not nothing out")
             << 1 << QStringList{"lateC0", "again"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("a stale record in front of the answer: N0 fetches the record behind it")
             << 2 << QStringList{"rec", "stale", "again"} << QStringList{"C5", "C5", "N0"} << 2 << 0;
-        QTest::newRow("an N0 answer: asked again with N0") << 1 << QStringList{"N0", "again", "again", "C7"}
-                                                           << QStringList{"C5", "N0", "N0", "C5"} << 0 << 0;
+        QTest::newRow("the reader's own N0 repeated never settles it")
+            << 1 << (QStringList{"N0"} + times(10, "again")) << (QStringList{"C5"} + times(10, "N0")) << 0
+            << 0;
         QTest::newRow("bad answer: N0")
             << 1 << QStringList{"bad", "again"} << QStringList{"C5", "N0"} << 1 << 0;
         QTest::newRow("a flipped bit that reads C7: N0, not nothing new")
@@ -248,8 +247,7 @@ private slots:
         QTest::newRow("silence after a bad answer: N0")
             << 1 << QStringList{"bad", "-", "rec"} << QStringList{"C5", "N0", "N0"} << 1 << 0;
         QTest::newRow("silent after a bad answer counts each silence")
-            << 1 << (QStringList{"bad"} + times(10, "-"))
-            << (QStringList{"C5"} + times(4, "N0") + QStringList{"A0"} + times(5, "N0")) << 0 << 10;
+            << 1 << (QStringList{"bad"} + times(10, "-")) << (QStringList{"C5"} + times(10, "N0")) << 0 << 10;
         QTest::newRow("ten N0 a visit, then the next visit asks for a repeat")
             << 2 << (times(12, "bad") + QStringList{"again"}) << (QStringList{"C5"} + times(12, "N0")) << 1
             << 0;
@@ -264,24 +262,47 @@ private slots:
         online::Poller poller(link, [] { return false; });
         int got = 0;
         for (int i = 0; i < visits; ++i)
-            if (poller.visit(*sink, 1, true)) ++got;
+            if (poller.visit(*sink, 1)) ++got;
         QCOMPARE(commandsOf(line), commands);
         QCOMPARE(got, records);
         QCOMPARE(fileSeqs().size(), records);
         QCOMPARE(poller.idle(), idle);
     }
 
-    // With other readers on the line, silence counts towards the probe only while they answer:
-    // a cut line (all silent) never brings the probe, however long it lasts.
-    void probeWaitsForOtherReadersToAnswer() {
-        line.responder = [](const QByteArray&) { return QByteArray(); };
-        online::Poller poller(link, [] { return false; });
+    // An owed reader that does not repeat its last answer (switched off and on) is collected by a
+    // batch pass of it into the day's batch file at once; a pass that does not end (the reader is
+    // gone) is tried again after 1, 3, 7 ... cycles, its "N0" asked every cycle.
+    void onlineSessionCollectsASilentOwedReader() {
         link.ledger.markOwed(1, 'A');
-        for (int i = 0; i < 20; ++i) {
-            poller.visit(*sink, 1, false);
-            poller.visit(*sink, 2, false);
-        }
-        QVERIFY(!commandsOf(line).contains(QStringLiteral("A0")));
+        line.responder = ScriptedReader{{"-", "ack", "rec", "C6", "C7"}, "C5"};
+        const QDate day(2004, 3, 15);
+        QStringList collecting;
+        online::OnlineSession session(
+            link, [] { return false; },
+            online::OnlineSession::Hooks{[&] { return day; },
+                                         {},
+                                         {},
+                                         {},
+                                         [&](int reader, const QString& path) {
+                                             collecting << QStringLiteral("%1 %2").arg(reader).arg(
+                                                 QFileInfo(path).fileName());
+                                         }});
+        session.cycle(1, 1);
+        session.cycle(1, 1);
+        session.close();
+        QCOMPARE(commandsOf(line), QStringList({"N0", "C0", "C1", "C1", "C5"}));
+        QCOMPARE(collecting, QStringList{"1 B20040315.TXT"});
+        QVERIFY(!link.ledger.owed(1));
+        QFile batchFile(QStringLiteral("DATA2/B20040315.TXT"));
+        QVERIFY(batchFile.open(QIODevice::ReadOnly));
+        QCOMPARE(batchFile.readAll().count('\n'), 1);
+
+        line.frames.clear();
+        link.ledger.markOwed(1, 'A');
+        line.responder = [](const QByteArray&) { return QByteArray(); };
+        for (int i = 0; i < 7; ++i) session.cycle(1, 1);
+        const QStringList pass = {"N0", "C0", "C0", "C0"};
+        QCOMPARE(commandsOf(line), pass + QStringList{"N0"} + pass + times(3, "N0") + pass);
     }
 
     // The settle time starts at 25 ms and grows by 200 ms after each bad answer.
@@ -289,7 +310,7 @@ private slots:
         line.responder = ScriptedReader{{"bad", "bad", "again"}, "C5"};
         online::Poller poller(link, [] { return false; });
         const std::int64_t start = line.nowUs;
-        QVERIFY(poller.visit(*sink, 1, true));
+        QVERIFY(poller.visit(*sink, 1));
         const std::int64_t tookUs = line.nowUs - start;
         QVERIFY2(tookUs >= (25 + 225 + 425) * 1000 && tookUs < 3'000'000,
                  qPrintable(QString::number(tookUs)));
@@ -297,9 +318,9 @@ private slots:
 
     void onlineIdleLimit() {
         online::Poller poller(link, [] { return false; });
-        for (int i = 0; i < 100; ++i) poller.visit(*sink, 1, true);
+        for (int i = 0; i < 100; ++i) poller.visit(*sink, 1);
         QVERIFY(!poller.idleTooLong());
-        poller.visit(*sink, 1, true);
+        poller.visit(*sink, 1);
         QVERIFY(poller.idleTooLong());
     }
 

@@ -2,7 +2,7 @@
 // killed outright loses no record that it had listed.
 #include "FCOMCHK.h"
 #include "FOnline.h"
-#include "OnlineExchange.h"
+#include "OnlineSession.h"
 #include "ReaderPanel.h"
 #include "RecordExchange.h"
 #include "Screenshots.h"
@@ -442,7 +442,8 @@ int runOnlineVictim(const QString& device, int readers) {
     // As qrx keeps it: in the working folder, so that the next start takes up where this one was
     // killed.
     link.attachLedger(QString::fromLatin1(OwedLedger::kFileName), !newestUploadFiles('A', 1).isEmpty());
-    link.setSettler([&link](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
+    link.gate.setSettler(
+        [&link](int reader) { upload::settleForOtherJob(link, reader, QDate::currentDate()); });
     ScriptedPrompts boxes;
     auto* dialog = new TOnline(link, comm);
     dialog->panel->RadioGroup1Click(1);

@@ -16,12 +16,9 @@
 
 namespace batch {
 
-// Retries one reader may spend in a whole job: its retry counter is reset only when the next
-// reader starts.
-constexpr int kRetryLimit = 10;
-constexpr int kAckWaitMs = 100;     // after "C0" and after the "C2" of an operator stop
-constexpr int kStartAttempts = 3;   // "C0" requests before a reader is skipped
-constexpr int kRecordSettleMs = 25; // AwaitInput before each record answer is read
+constexpr int kAckWaitMs = 100;   // after "C0" and after the "C2" of an operator stop
+constexpr int kStartAttempts = 3; // "C0" requests before a reader is skipped
+constexpr int kCountWaitMs = 60;  // after "C4"
 
 // "C4" to reader, a plain wait of waitMs, and the answer (length 6).
 Reply requestCount(ReaderLink& link, int reader, int waitMs);
@@ -31,7 +28,6 @@ QString countDigits(const Reply& reply);
 enum class ReaderEnd {
     Finished,        // the reader answered "C6": nothing left
     NotAcknowledged, // no good "C0" echo: the reader is skipped
-    GivenUp,         // it may still hold a record from before and did not settle: not asked
     Stopped,         // the operator stopped the job ("C2" sent when it may be)
     Failed,          // the retries are used up; "C2" sent when it may be
 };
@@ -54,8 +50,12 @@ public:
     };
     BatchJob(ReaderLink& link, RecordSink& sink, Hooks hooks);
 
-    // Uploads one reader; alone says that the job serves no other.
-    ReaderEnd uploadReader(int reader, bool alone);
+    // One batch pass of the reader: "C0", then every record it hands out into the sink until
+    // "C6". "C0" goes to a reader owed from before as well (a run that broke off, another job or
+    // program, a reader switched off and on): it makes the reader hand out again whatever it had
+    // in flight. handedOut, when given, counts the records the reader handed out (those the file
+    // held already included).
+    ReaderEnd uploadReader(int reader, int* handedOut = nullptr);
 
     struct Result {
         std::vector<int> notUploaded; // readers skipped, given up or failed, in order
@@ -63,12 +63,16 @@ public:
         int lastReader = 0;
     };
     // Uploads the readers in turn. A reader that fails ends the job unless goOnAfterFailure; a
-    // stop always does.
+    // stop always does. After a pass that handed out records, "C4" tells whether the reader
+    // keeps counting them (see OwedLedger::noteCompletePass).
     Result run(const std::vector<int>& readers, bool goOnAfterFailure);
+    // "C2": the reader leaves its records where they are. Not sent to a reader that may still
+    // hold a record not stored: it is left as it is, for the next upload to collect.
+    void abandon(int reader);
 
 private:
     bool startUpload(int reader);
-    void abandon(int reader);
+    void noteCopy(int reader, int handedOut);
     ReaderLink& link_;
     RecordSink& sink_;
     Hooks hooks_;

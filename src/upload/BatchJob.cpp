@@ -1,4 +1,4 @@
-#include "BatchExchange.h"
+#include "BatchJob.h"
 
 #include "Formats.h"
 #include "UploadFiles.h"
@@ -43,44 +43,22 @@ bool BatchJob::startUpload(int reader) {
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
         link_.SendFrame("C0", reader);
         link_.AwaitAnswer(kAckWaitMs);
-        if (link_.ReadWriteAck("C0") == 1) return true;
+        if (link_.ReadWriteAck("C0") == AckDone) return true;
     }
     return false;
 }
 
-// "C2" leaves the reader's records where they are. A reader that may still hold a record not
-// stored gets nothing but "N0": it is left as it is, for the next job to settle.
 void BatchJob::abandon(int reader) {
     if (!link_.ledger.owed(reader)) link_.SendFrame("C2", reader);
 }
 
-ReaderEnd BatchJob::uploadReader(int reader, bool alone) {
-    upload::RecordExchange exchange(link_, sink_, upload::kBatch, alone);
-    int retries = 0;
-    int settleMs = kRecordSettleMs;
-    // One step: a request and its answer; false when the reader's retries are used up.
-    const auto step = [&](upload::Turn& turn) {
-        turn = exchange.ask(reader, settleMs);
-        if (turn.outcome == upload::Turn::Took) {
-            if (hooks_.took) hooks_.took(reader, *turn.record, sink_.taken());
-            link_.processEvents();
-            return true;
-        }
-        if (turn.outcome == upload::Turn::NoMore) return true;
-        if (retries >= kRetryLimit) return false;
-        ++retries;
-        if (turn.heard == upload::Heard::Garbled || turn.heard == upload::Heard::OtherFrame)
-            link_.AwaitQuietLine();
-        return true;
-    };
-    upload::Turn turn;
-    // A reader owed from before (a run that broke off, another job, another program) repeats its
-    // last answer first: what it hands out goes into this job's file.
-    while (exchange.owed(reader))
-        if (!step(turn)) return ReaderEnd::GivenUp;
+ReaderEnd BatchJob::uploadReader(int reader, int* handedOut) {
+    upload::RecordExchange exchange(link_, sink_, upload::kBatch);
+    upload::RetryPolicy policy;
+    int handed = 0;
     if (!startUpload(reader)) return ReaderEnd::NotAcknowledged;
     for (;;) {
-        // A stop while the reader is owed leaves it so, for the next job to settle.
+        // A stop while the reader is owed leaves it so, for the next job to collect.
         if (hooks_.stopRequested && hooks_.stopRequested()) {
             abandon(reader);
             link_.AwaitAnswer(kAckWaitMs);
@@ -88,8 +66,24 @@ ReaderEnd BatchJob::uploadReader(int reader, bool alone) {
             return ReaderEnd::Stopped;
         }
         link_.processEvents();
-        if (!step(turn)) return ReaderEnd::Failed;
-        if (turn.outcome == upload::Turn::NoMore) return ReaderEnd::Finished;
+        const bool repeating = exchange.owed(reader);
+        const upload::Turn turn = exchange.ask(reader, policy.settleMs());
+        // An owed reader that repeats another command's answer (its last request never reached
+        // it, say) proves nothing by it: "C0" takes it back to what it has not handed out.
+        if (repeating && turn.heard == upload::Heard::OtherFrame) {
+            if (!policy.retry(link_, turn)) return ReaderEnd::Failed;
+            if (!startUpload(reader)) return ReaderEnd::Failed;
+            continue;
+        }
+        if (turn.outcome == upload::Turn::Took) {
+            if (handedOut) *handedOut = ++handed;
+            if (hooks_.took) hooks_.took(reader, *turn.record, sink_.taken());
+            link_.processEvents();
+        } else if (turn.outcome == upload::Turn::NoMore) {
+            return ReaderEnd::Finished;
+        } else if (turn.outcome != upload::Turn::Settled && !policy.retry(link_, turn)) {
+            return ReaderEnd::Failed;
+        }
     }
 }
 
@@ -98,8 +92,10 @@ BatchJob::Result BatchJob::run(const std::vector<int>& readers, bool goOnAfterFa
     for (const int reader : readers) {
         if (hooks_.readerStarts) hooks_.readerStarts(reader);
         result.lastReader = reader;
-        result.last = uploadReader(reader, readers.size() == 1);
+        int handed = 0;
+        result.last = uploadReader(reader, &handed);
         if (result.last == ReaderEnd::Failed) abandon(reader);
+        if (result.last == ReaderEnd::Finished && handed > 0) noteCopy(reader, handed);
         if (hooks_.readerEnds) hooks_.readerEnds(reader, result.last);
         if (result.last == ReaderEnd::Stopped) return result;
         if (result.last == ReaderEnd::Finished) continue;
@@ -107,6 +103,12 @@ BatchJob::Result BatchJob::run(const std::vector<int>& readers, bool goOnAfterFa
         if (result.last == ReaderEnd::Failed && !goOnAfterFailure) return result;
     }
     return result;
+}
+
+void BatchJob::noteCopy(int reader, int handedOut) {
+    const Reply count = requestCount(link_, reader, kCountWaitMs);
+    if (count.status == Reply::Good)
+        link_.ledger.noteCompletePass(reader, handedOut, decimalDigitsValue(countDigits(count)));
 }
 
 QString readerList(const std::vector<int>& readers) {
