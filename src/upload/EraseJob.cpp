@@ -1,5 +1,6 @@
 #include "EraseJob.h"
 
+#include "FileError.h"
 #include "Formats.h"
 #include "RecordSink.h"
 #include "UploadFiles.h"
@@ -8,7 +9,9 @@
 
 namespace eraser {
 
-const QString kReceiptFile = kOutputDir + QStringLiteral("\\ERASED.TXT");
+QString receiptFile() {
+    return kOutputDir + QStringLiteral("\\ERASED.TXT");
+}
 
 namespace {
 constexpr int kEraseWaitMs = 200;
@@ -51,6 +54,8 @@ End EraseJob::collect(Receipt& receipt) {
 }
 
 Receipt EraseJob::erase(int reader) {
+    // Nothing is erased that could not be stored, nor without its receipt.
+    if (!outputDirExists()) throw FileError(QStringLiteral("자료를 출력할 디렉토리가 없습니다"));
     Receipt receipt;
     receipt.at = hooks_.now();
     receipt.reader = reader;
@@ -92,7 +97,7 @@ QString receiptLine(const Receipt& r) {
 }
 
 void appendReceipt(const Receipt& receipt) {
-    UploadFile file(kReceiptFile, UploadFile::Mode::Append);
+    UploadFile file(receiptFile(), UploadFile::Mode::Append);
     file.writeUtf8Line(receiptLine(receipt));
     file.close();
 }

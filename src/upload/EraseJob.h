@@ -18,8 +18,9 @@
 
 namespace eraser {
 
-// The receipt file in the output folder: one line per reader and erase, appended, never rewritten.
-extern const QString kReceiptFile;
+// The receipt file in the output folder (".\DATA2\ERASED.TXT"): one line per reader and erase,
+// in UTF-8, appended, never rewritten.
+QString receiptFile();
 
 enum class End {
     Erased,     // "C3" acknowledged

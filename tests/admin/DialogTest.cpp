@@ -15,6 +15,7 @@
 #include "SimStation.h"
 #include "THWAK.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -213,20 +214,34 @@ private slots:
         QCOMPARE(gridColumn(dialog->Grid, 1, 1, 2), QStringList({"  000000건", "  000012건"}));
     }
 
+    // Each reader's records that no file holds are stored before it is erased; a reader that
+    // cannot be read is not erased; the clerk sees what was stored and erased.
     void deleteAll() {
         SimStation station(3, 4);
+        QDir().mkdir(station.filePath("DATA2"));
         station.line.withReader(1, [](sim::Reader& r) { r.addRecords(5); });
         addFault(station, 2, sim::Fault::answerCode("N0").on("C3"));
         Owned<TPanDel> dialog(new TPanDel(station.link));
         chooseAllReaders(dialog->panel);
         dialog->show();
         dialog->Button1Click();
-        QCOMPARE(station.boxes.texts(), QStringList{"수집자료 전체가 삭제됩니다. 계속하시겠습니까?"});
+        QCOMPARE(station.boxes.texts(),
+                 QStringList({"수집자료 전체가 삭제됩니다. 계속하시겠습니까?",
+                              "저장한 뒤 삭제한 수집자료:\n01번리더  보유 000005건  이번 저장 000005건 (순번 "
+                              "000001~000005)  B" +
+                                  QDate::currentDate().toString("yyyyMMdd") +
+                                  ".TXT\n03번리더  보유 000000건  이번 저장 000000건  (모두 저장되어 있음)"}));
         QCOMPARE(station.boxes.boxes[0].caption, "삭제경고");
         QCOMPARE(gridColumn(dialog->Grid, 1, 1, 5),
                  QStringList({"수집자료가 삭제되었습니다", "    수신데이터 에러", "수집자료가 삭제되었습니다",
-                              "    응답이 없습니다", QString()}));
-        QCOMPARE(station.line.withReader(1, [](sim::Reader& r) { return r.pendingCount(); }), size_t(0));
+                              "    응답이 없어 삭제하지 않았습니다", QString()}));
+        QCOMPARE(station.line.withReader(1, [](sim::Reader& r) { return r.records().size(); }), size_t(0));
+        QCOMPARE(station.commands(4), QStringList());
+        QCOMPARE(station.readFile("DATA2/B" + QDate::currentDate().toString("yyyyMMdd") + ".TXT").count("\r\n"), 5);
+        const QStringList receipts =
+            QString::fromUtf8(station.readFile("DATA2/ERASED.TXT")).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(receipts.size(), 3);
+        QVERIFY(receipts[1].contains("02번리더 삭제요청 수신에러"));
         saveScreenshot(dialog.get(), "TPanDel");
     }
 

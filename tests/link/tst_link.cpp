@@ -163,7 +163,8 @@ private slots:
         badSum[7] = char(badSum[7] ^ 1);
         QTest::newRow("nothing") << QByteArray() << 0;
         QTest::newRow("echo") << readerFrame("C3", 1) << 1;
-        QTest::newRow("echo from any address") << readerFrame("C3", 9) << 1;
+        // Another reader's late echo read in this one's window.
+        QTest::newRow("echo from another reader") << readerFrame("C3", 9) << 2;
         QTest::newRow("other code") << readerFrame("C0", 1) << 2;
         QTest::newRow("N0") << readerFrame("N0", 1) << 3;
         QTest::newRow("N0 with a bad checksum") << badSum << 2;
@@ -178,6 +179,7 @@ private slots:
     void readWriteAck() {
         QFETCH(QByteArray, input);
         QFETCH(int, result);
+        link.SendFrame("C3", 1);
         line.input = input;
         QCOMPARE(link.ReadWriteAck("C3"), result);
     }
@@ -559,7 +561,49 @@ private slots:
         QCOMPARE(asked, QList<int>({2, 2, 2}));
         QCOMPARE(sent(), QStringList({"N0@2", "A0@1", "N0@2", "N0@2", "D1@153"}));
         QVERIFY(!link.ledger.anyOwed());
+        // Held back, a request reads as held, not as a silent reader.
+        settles = false;
+        link.SendFrame("C5", 3);
+        link.SendFrame("A0", 3);
+        QCOMPARE(link.ReadReply(4, "A0", 3).status, Reply::Held);
+        QCOMPARE(link.ReadWriteAck("A0"), int(AckHeld));
+        // "C0" goes to an owed reader as it is, and its whole acknowledgement settles it: the
+        // reader hands out again whatever it had in flight.
+        line.frames.clear();
+        link.SendFrame("C0", 3);
+        QCOMPARE(sent(), QStringList({"C0@3"}));
+        line.input = readerFrame("C0", 2);
+        QCOMPARE(link.ReadWriteAck("C0"), int(AckBad));
+        QVERIFY(link.ledger.owed(3));
+        link.SendFrame("C0", 3);
+        line.input = readerFrame("C0", 3);
+        QCOMPARE(link.ReadWriteAck("C0"), int(AckDone));
+        QVERIFY(!link.ledger.owed(3));
+        QCOMPARE(asked, QList<int>({2, 2, 2, 3}));
         link.gate.setSettler({});
+    }
+
+    // qrx closed after the collector worked beside it leaves the collector's ledger as it is:
+    // the reader the collector left owed stays owed.
+    void checkpointKeepsAnotherProgramsLedger() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(OwedLedger::kFileName));
+        OwedLedger qrx;
+        qrx.attach(path, false);
+        qrx.markOwed(2, 'A');
+        qrx.settle(2, {});
+        OwedLedger collector;
+        collector.attach(path, false);
+        collector.markOwed(3, 'A');
+        qrx.checkpoint();
+        OwedLedger next;
+        next.attach(path, false);
+        QVERIFY(next.owed(3));
+        // Its own file it forces as it is.
+        collector.checkpoint();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("synced 1"));
     }
 
     // The waits before the port is opened again grow to 4 s; they begin afresh only after the
