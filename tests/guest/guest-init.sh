@@ -1,0 +1,21 @@
+#!/bin/bash
+# The guest's init once it stands on the host's root: the kernel's file systems, udev (for the
+# /dev/serial/by-id links a site names its adapter by), then the command the host left in the work
+# folder, its output and exit code written back there; then the guest powers off.
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mkdir -p /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+# /tmp stays the overlay's: the work folder may lie in it.
+for dir in /run /dev/shm; do mount -t tmpfs tmpfs "$dir"; done
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8
+/lib/systemd/systemd-udevd --daemon 2>/dev/null
+udevadm trigger --action=add
+udevadm settle --timeout=30
+cd "$qrxwork" || exit 1
+bash "$qrxwork/guest-command" > guest.log 2>&1
+echo $? > guest.rc
+sync
+echo o > /proc/sysrq-trigger
+sleep 60
