@@ -9,7 +9,8 @@ mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 # /tmp stays the overlay's: the work folder may lie in it.
 for dir in /run /dev/shm; do mount -t tmpfs tmpfs "$dir"; done
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8
+mkdir -m 700 -p /run/user/0
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/0
 /lib/systemd/systemd-udevd --daemon 2>/dev/null
 udevadm trigger --action=add
 udevadm settle --timeout=30

@@ -35,7 +35,7 @@ mkdir -p "$work/host" "$work/home" "$work/ftdi" "$work/uart"
 {
     echo "export HOME=$work/home QT_QPA_PLATFORM=offscreen QRX_GUEST_WORK=$work"
     printf 'exec %q' "$test"
-    printf ' %q' "$@"
+    [ $# -eq 0 ] || printf ' %q' "$@"
     echo
 } > "$work/guest-command"
 
@@ -69,6 +69,7 @@ wait_event() {
 }
 
 adapter_in=false
+ftdi_chardev=false
 pull() {
     $adapter_in || { echo "the adapter is not plugged in"; return 1; }
     qmp '{"execute":"device_del","arguments":{"id":"adapter"}}' && wait_event DEVICE_DELETED
@@ -88,15 +89,17 @@ stop_sim() {
     wait "$pid" 2>/dev/null || true
     rm -f "$work/$1/LINE"
 }
-# start_sim LINE ARGS...: a simulator in LINE/ on a pseudo-terminal linked as LINE/LINE; prints
-# the terminal's path.
+# start_sim LINE ARGS...: a simulator in LINE/ on a pseudo-terminal linked as LINE/LINE, whose
+# path it leaves in $tty.
 start_sim() {
     local line=$1
     shift
+    # A fresh start: no state or punch log of the simulator before; its output is kept.
+    find "$work/$line" -mindepth 1 ! -name sim.out -delete
     (cd "$work/$line" && exec "$sim" --link LINE "$@" >> sim.out 2>&1) &
     sim_pid[$line]=$!
     for _ in $(seq 100); do
-        [ -L "$work/$line/LINE" ] && { readlink "$work/$line/LINE"; return 0; }
+        tty=$(readlink "$work/$line/LINE") && return 0
         sleep 0.05
     done
     echo "the simulator of the $line line made no link"
@@ -106,21 +109,22 @@ start_sim() {
 # new simulator's terminal and the adapter comes back on it.
 new_ftdi_sim() {
     if $adapter_in; then pull || return 1; fi
-    if [ -n "${sim_pid[ftdi]:-}" ]; then
+    if $ftdi_chardev; then
         qmp '{"execute":"chardev-remove","arguments":{"id":"ftdi"}}' || return 1
-        stop_sim ftdi
+        ftdi_chardev=false
     fi
-    local tty
-    tty=$(start_sim ftdi "$@") || { echo "$tty"; return 1; }
-    qmp '{"execute":"chardev-add","arguments":{"id":"ftdi","backend":{"type":"serial","data":{"device":"'"$tty"'"}}}}' &&
-        plug
+    stop_sim ftdi
+    start_sim ftdi "$@" || return 1
+    qmp '{"execute":"chardev-add","arguments":{"id":"ftdi","backend":{"type":"serial","data":{"device":"'"$tty"'"}}}}' ||
+        return 1
+    ftdi_chardev=true
+    plug
 }
 # The 16550 cannot be unplugged: its chardev is changed under it.
 new_uart_sim() {
     qmp '{"execute":"chardev-change","arguments":{"id":"uart","backend":{"type":"null","data":{}}}}' || return 1
     stop_sim uart
-    local tty
-    tty=$(start_sim uart "$@") || { echo "$tty"; return 1; }
+    start_sim uart "$@" || return 1
     qmp '{"execute":"chardev-change","arguments":{"id":"uart","backend":{"type":"serial","data":{"device":"'"$tty"'"}}}}'
 }
 
