@@ -9,11 +9,13 @@ mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 # /tmp stays the overlay's: the work folder may lie in it.
 for dir in /run /dev/shm; do mount -t tmpfs tmpfs "$dir"; done
-mkdir -m 700 -p /run/user/0
+mkdir -p /run/user
+mkdir -m 700 /run/user/0
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/0
 # Listening once it returns. The adapter comes later, at the test's request, so its events reach
 # udev as they happen and nothing needs to be replayed.
 /lib/systemd/systemd-udevd --daemon 2>/dev/null
+# shellcheck disable=SC2154 # qrxwork comes from the kernel's command line
 cd "$qrxwork" || exit 1
 bash "$qrxwork/guest-command" > guest.log 2>&1
 echo $? > guest.rc

@@ -24,11 +24,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qrx-guest.XXXXXX")
 rig=$(mktemp -d "${TMPDIR:-/tmp}/qrx-rig.XXXXXX") # not shared: QMP's pipes
 qemu_pid=
 declare -A sim_pid=()
+# shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
     [ -n "$qemu_pid" ] && kill "$qemu_pid" 2>/dev/null && wait "$qemu_pid" 2>/dev/null
     for line in "${!sim_pid[@]}"; do stop_sim "$line"; done
     rm -rf "$rig"
-    [ -n "${KEEP:-}" ] && echo "guest-test: work folder kept in $work" >&2 || rm -rf "$work"
+    if [ -n "${KEEP:-}" ]; then echo "guest-test: work folder kept in $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 mkdir -p "$work/host" "$work/home" "$work/ftdi" "$work/uart"
@@ -152,7 +153,7 @@ qemu-system-x86_64 -accel tcg -cpu max -M q35 -smp 1 -m 1024 -nodefaults -displa
     -device qemu-xhci,id=xhci \
     -chardev null,id=uart -device isa-serial,index=1,chardev=uart &
 qemu_pid=$!
-IFS= read -r -t 30 greeting <&8 || { echo "guest-test: QEMU did not start" >&2; exit 1; }
+IFS= read -r -t 30 _ <&8 || { echo "guest-test: QEMU did not start" >&2; exit 1; }
 qmp '{"execute":"qmp_capabilities"}' >/dev/null
 
 # The guest's requests, one after the other, until it powers off (or 15 minutes pass).
