@@ -17,8 +17,6 @@ QByteArray readAll(const QString& path);
 QString writeAll(const QString& path, const QByteArray& bytes);
 // QRX.CFG in the current folder: port (0..3 = COM1..COM4), speed index, none, 8, 1, readers.
 void writeConfig(int port, int speed, int readers);
-// The lines of a file whose lines end with CR LF.
-QStringList crlfLines(const QByteArray& bytes);
 // Today's upload file ('A' on-line, 'B' batch) under the current folder; suffix "-0" for the
 // batch file of the run before.
 QString todayFile(char prefix, const QString& suffix = QString());

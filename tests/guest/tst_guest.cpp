@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTest>
 
 bool waitForPath(const QString& path, bool present, int timeoutMs) {
@@ -33,14 +32,6 @@ QString writeAll(const QString& path, const QByteArray& bytes) {
 void writeConfig(int port, int speed, int readers) {
     const char bytes[] = {char(port), char(speed), 0, 1, 0, char(readers)};
     QCOMPARE(writeAll(QStringLiteral("QRX.CFG"), QByteArray(bytes, sizeof bytes)), QString());
-}
-
-QStringList crlfLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
-    if (!lines.takeLast().isEmpty() ||
-        lines.join(QString()).contains(QRegularExpression(QStringLiteral("[\r\n]"))))
-        QTest::qFail("a line does not end with CR LF", __FILE__, __LINE__);
-    return lines;
 }
 
 QString todayFile(char prefix, const QString& suffix) {
