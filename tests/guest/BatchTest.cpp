@@ -76,6 +76,7 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("device");
         QTest::addColumn<int>("speed");
+        QTest::newRow("FTDI, 1200 bit/s") << "ftdi" << 0 << guest::kAdapterById << 0;
         QTest::newRow("FTDI, 9600 bit/s") << "ftdi" << 0 << guest::kAdapterById << 3;
         // COM2 without a link of that name is the second on-board port, ttyS1.
         QTest::newRow("16550, 1200 bit/s") << "uart" << 1 << QString() << 0;

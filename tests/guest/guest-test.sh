@@ -157,9 +157,9 @@ qemu_pid=$!
 IFS= read -r -t 30 _ <&8 || { echo "guest-test: QEMU did not start" >&2; exit 1; }
 qmp '{"execute":"qmp_capabilities"}' >/dev/null
 
-# The guest's requests, one after the other, until it powers off (or 15 minutes pass).
+# The guest's requests, one after the other, until it powers off (or 10 minutes pass).
 n=0
-for _ in $(seq 18000); do
+for _ in $(seq 12000); do
     kill -0 "$qemu_pid" 2>/dev/null || break
     request=$work/host/req.$n
     if [ -f "$request" ]; then
