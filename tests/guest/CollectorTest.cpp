@@ -96,6 +96,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QList<Stamped> log;
+        const auto logText = [&log] {
+            QString text;
+            for (const Stamped& s : log) text += QStringLiteral("%1 ms: %2\n").arg(s.atMs).arg(s.line);
+            return text;
+        };
         QProcess collector;
         connect(&collector, &QProcess::readyReadStandardError, [&] {
             while (collector.canReadLine())
@@ -124,7 +129,7 @@ private slots:
                     if (s.atMs >= pulledAt && s.line.contains(QLatin1String("again after"))) return s.atMs;
                 return qint64(-1);
             };
-            QVERIFY2(waitFor([&] { return reopened() >= 0; }, 20000), qPrintable(log.constLast().line));
+            QVERIFY2(waitFor([&] { return reopened() >= 0; }, 20000), qPrintable(logText()));
             reconnects << reopened() - backAt;
             const int before = int(written().size());
             QVERIFY(waitFor([&] { return written().size() >= before + 3; }, 20000));
@@ -137,13 +142,11 @@ private slots:
         QCOMPARE(collector.exitCode(), 0);
         QCOMPARE(HostRig::request(QStringLiteral("stop ftdi")), QString());
 
-        QString logText;
-        for (const Stamped& s : log) logText += QStringLiteral("%1 ms: %2\n").arg(s.atMs).arg(s.line);
         const QString faults = punchFaults(punchLog(), made, asPunches(written()));
-        QVERIFY2(faults.isEmpty(), qPrintable(faults + '\n' + logText));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults + '\n' + logText()));
         qInfo("reconnected %lld and %lld ms after the port's name came back (%d punches)", reconnects[0],
               reconnects[1], made);
-        for (qint64 delay : reconnects) QVERIFY2(delay <= kReconnectMs, qPrintable(logText));
+        for (qint64 delay : reconnects) QVERIFY2(delay <= kReconnectMs, qPrintable(logText()));
     }
 };
 

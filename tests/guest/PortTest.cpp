@@ -12,21 +12,27 @@
 #include <QTest>
 
 namespace {
-// The port's log (qrx.serial) while it lives.
+// The port's log (qrx.serial) while it lives; every other message goes where it went before.
 class SerialTrace {
 public:
     SerialTrace() {
         lines().clear();
         QLoggingCategory::setFilterRules(QStringLiteral("qrx.serial.debug=true"));
-        previous_ =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
-                if (QByteArray(context.category) == "qrx.serial") lines() << text;
+        previous() = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (QByteArray(context.category) == "qrx.serial")
+                    lines() << text;
+                else if (previous())
+                    previous()(type, context, text);
             });
     }
     ~SerialTrace() {
-        qInstallMessageHandler(previous_);
+        qInstallMessageHandler(previous());
         QLoggingCategory::setFilterRules(QString());
     }
+    SerialTrace(const SerialTrace&) = delete;
+    SerialTrace& operator=(const SerialTrace&) = delete;
+
     static QStringList& lines() {
         static QStringList all;
         return all;
@@ -40,7 +46,10 @@ public:
     }
 
 private:
-    QtMessageHandler previous_;
+    static QtMessageHandler& previous() {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
 };
 } // namespace
 
