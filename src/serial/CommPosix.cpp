@@ -1,6 +1,6 @@
 // The serial device on POSIX termios (Linux): an exclusive, non-blocking descriptor in raw mode,
-// FIONREAD and TIOCOUTQ for the queues, TIOCGICOUNT for line errors, poll() and an eventfd for the
-// event thread.
+// the driver's low latency while it is open, FIONREAD and TIOCOUTQ for the queues, TIOCGICOUNT for
+// line errors, poll() and an eventfd for the event thread.
 #include "CommPlatform.h"
 #include "CommTermios.h"
 #include "SerialLog.h"
@@ -59,10 +59,46 @@ void logCounters(const char* when, const serial_icounter_struct& c) {
                                 << ", buffer overrun " << c.buf_overrun;
 }
 
+// Asks the driver to hand over input at once (ASYNC_LOW_LATENCY): a USB adapter otherwise holds
+// what it received until its latency timer runs out, 16 ms on an FTDI chip, where it is 1 ms once
+// asked. Returns whether the flag was set here, so that the port gives it back on close; a driver
+// without the setting (a pseudo-terminal) is left as it is, a refusal is logged.
+bool askLowLatency(int fd) {
+    serial_struct found;
+    if (ioctl(fd, TIOCGSERIAL, &found) != 0) {
+        if (const int why = errno; !notSupported(why))
+            qCDebug(lcSerial) << "cannot read the driver's settings:" << systemErrorText(why).c_str();
+        return false;
+    }
+    if (found.flags & ASYNC_LOW_LATENCY) return false;
+    serial_struct wanted = found;
+    wanted.flags |= ASYNC_LOW_LATENCY;
+    if (ioctl(fd, TIOCSSERIAL, &wanted) != 0) {
+        const int why = errno;
+        qCDebug(lcSerial) << "the driver refuses low latency:" << systemErrorText(why).c_str();
+        return false;
+    }
+    qCDebug(lcSerial) << "low latency asked of the driver";
+    return true;
+}
+
+// Clears the flag askLowLatency set, leaving whatever else changed meanwhile. A pulled adapter
+// refuses, but its settings went with it.
+void giveBackLowLatency(int fd) {
+    serial_struct now;
+    if (ioctl(fd, TIOCGSERIAL, &now) != 0) return;
+    now.flags &= ~ASYNC_LOW_LATENCY;
+    if (ioctl(fd, TIOCSSERIAL, &now) != 0) {
+        const int why = errno;
+        qCDebug(lcSerial) << "cannot give back the driver's latency:" << systemErrorText(why).c_str();
+    }
+}
+
 class PosixDevice final : public CommDevice {
 public:
-    PosixDevice(int fd, int wakeFd, bool exclusive)
-        : fd_(fd), wakeFd_(wakeFd), pseudoTerminal_(isPseudoTerminal(fd)), exclusive_(exclusive) {
+    PosixDevice(int fd, int wakeFd, bool exclusive, bool lowLatencySet)
+        : fd_(fd), wakeFd_(wakeFd), pseudoTerminal_(isPseudoTerminal(fd)), exclusive_(exclusive),
+          lowLatencySet_(lowLatencySet) {
         // Counters run from the driver's start, not from this open; the first line tells later
         // ones apart from errors some other program saw.
         if (ioctl(fd_, TIOCGICOUNT, &clearedCounters_) == 0)
@@ -75,6 +111,7 @@ public:
     // out the next program while anyone else (the far end of a pseudo-terminal) holds the terminal.
     // A hung-up terminal refuses the ioctl, but it is gone then anyway.
     ~PosixDevice() override {
+        if (lowLatencySet_) giveBackLowLatency(fd_);
         if (exclusive_) ioctl(fd_, TIOCNXCL);
         ::close(wakeFd_);
         ::close(fd_);
@@ -295,6 +332,7 @@ private:
     const int wakeFd_;
     const bool pseudoTerminal_;
     const bool exclusive_;                          // TIOCEXCL was set by this descriptor
+    const bool lowLatencySet_;                      // ASYNC_LOW_LATENCY was set by this descriptor
     std::chrono::microseconds characterTime_{1042}; // UI thread; 9600 bit/s 8N1 until set
     serial_icounter_struct clearedCounters_{};      // UI thread: line errors already reported
     std::atomic<std::uint64_t> consumed_{0};        // bytes taken by Read since open
@@ -335,8 +373,9 @@ std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) 
     const int lines = TIOCM_DTR | TIOCM_RTS;
     if (const int why = ioctl(fd, TIOCMBIS, &lines) == 0 ? 0 : errno; why && !notSupported(why))
         qCDebug(lcSerial) << "cannot raise DTR and RTS:" << systemErrorText(why).c_str();
+    const bool lowLatencySet = askLowLatency(fd);
     error = 0;
-    return std::make_unique<PosixDevice>(fd, wakeFd, exclusive);
+    return std::make_unique<PosixDevice>(fd, wakeFd, exclusive, lowLatencySet);
 }
 
 // A terminal that hung up answers every transfer and ioctl with EIO; a USB adapter's driver gives

@@ -1,11 +1,14 @@
 // The serial device on the Win32 communications interface: a handle opened exclusively for
 // overlapped I/O, COMMTIMEOUTS that make every read return at once, ClearCommError for the input
 // queue and the line errors, and WaitCommEvent on the event thread, woken by an event of its own.
+// At open the log says when an FTDI adapter's latency timer is set above what the README asks.
 #include "CommDcbWin32.h"
 #include "CommPlatform.h"
 #include "SerialLog.h"
 
 #include <windows.h>
+
+#include <setupapi.h>
 
 #include <atomic>
 #include <cctype>
@@ -36,6 +39,56 @@ std::string narrowed(const wchar_t* text, int length) {
 
 int lastError() {
     return int(GetLastError());
+}
+
+// The device setup class "Ports (COM & LPT)", {4D36E978-E325-11CE-BFC1-08002BE10318}.
+constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+// Above this, an FTDI adapter's latency timer slows every answer noticeably: the driver holds what
+// the adapter received until the timer runs out (16 ms as it comes, 1 ms answers fastest).
+constexpr DWORD kLatencyAdvisedMs = 2;
+
+// The latency timer (ms) that FTDI's driver keeps for the port named `port` ("COM3"): the value
+// LatencyTimer beside PortName in the device's parameters key, which Device Manager's Advanced
+// port settings write. -1 when no present port of that name has one (another make of adapter, an
+// on-board port, or a system without the driver, such as Wine).
+long ftdiLatencyMs(const std::wstring& port) {
+    const HDEVINFO devices = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE) return -1;
+    long latency = -1;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; latency < 0 && SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
+        const HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE) continue;
+        wchar_t name[32] = {};
+        DWORD size = sizeof name - sizeof name[0]; // room for the terminator RegQueryValueExW may omit
+        DWORD type = 0;
+        DWORD value = 0;
+        DWORD valueSize = sizeof value;
+        if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ && _wcsicmp(name, port.c_str()) == 0 &&
+            RegQueryValueExW(key, L"LatencyTimer", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                             &valueSize) == ERROR_SUCCESS &&
+            type == REG_DWORD)
+            latency = long(value);
+        RegCloseKey(key);
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return latency;
+}
+
+// Says in the log when the port is an FTDI adapter whose latency timer is above the advised value.
+// `path` is the device path opened ("\\.\COM3").
+void logAdapterLatency(const std::wstring& path) {
+    const std::wstring prefix = L"\\\\.\\";
+    const std::wstring port = path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+    const long latency = ftdiLatencyMs(port);
+    if (latency > long(kLatencyAdvisedMs))
+        qCDebug(lcSerial).nospace() << "the FTDI adapter's latency timer is " << latency
+                                    << " ms: every answer waits that long; set it to 1 ms (Device Manager, "
+                                       "port settings, Advanced, Latency Timer)";
 }
 
 class Win32Device final : public CommDevice {
@@ -264,8 +317,9 @@ std::string resolveDeviceName(const std::string& name) {
 
 std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) {
     // Share mode 0: nobody else opens the port while it is open here.
-    const HANDLE handle = CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const std::wstring device = widened(path);
+    const HANDLE handle = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = lastError();
         return nullptr;
@@ -279,6 +333,7 @@ std::unique_ptr<CommDevice> openCommDevice(const std::string& path, int& error) 
             if (h) CloseHandle(h);
         return nullptr;
     }
+    logAdapterLatency(device);
     error = 0;
     return std::make_unique<Win32Device>(handle, ioDone, eventDone, wake);
 }

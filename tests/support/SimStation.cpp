@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 #include <QtTest>
 
@@ -79,6 +80,14 @@ void addSlowAndFastRows() {
 QString fileLine(int reader, const sim::RecordBytes& record) {
     return FormatFileLine(reader, TPunchRecord::fromBytes(QByteArray(
                                       reinterpret_cast<const char*>(record.data()), int(record.size()))));
+}
+
+QStringList crlfLines(const QByteArray& bytes) {
+    QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
+    if (!lines.takeLast().isEmpty() ||
+        lines.join(QString()).contains(QRegularExpression(QStringLiteral("[\r\n]"))))
+        QTest::qFail("a line does not end with CR LF", __FILE__, __LINE__);
+    return lines;
 }
 
 bool waitFor(const std::function<bool()>& cond, int timeoutMs) {

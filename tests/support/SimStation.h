@@ -51,6 +51,8 @@ void addSlowAndFastRows();
 
 // The file line of a record a simulated reader holds.
 QString fileLine(int reader, const sim::RecordBytes& record);
+// The lines of a file whose every line ends with CR LF; fails the test on a bare or missing end.
+QStringList crlfLines(const QByteArray& bytes);
 
 // Pumps events until cond holds or timeoutMs passes.
 bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);

@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "PunchRecord.h"
 #include "RecordSink.h"
+#include "SimStation.h"
 #include "UploadFiles.h"
 #include "UploadTests.h"
 

@@ -26,8 +26,6 @@ int runOnlineVictim(const QString& device, int readers);
 
 // The file lines of every record that the reader stored.
 QStringList storedLines(SimStation& station, int reader);
-// The lines of a file whose every line ends with CR LF; fails the test on a bare or missing end.
-QStringList crlfLines(const QByteArray& bytes);
 // ".\DATA2\<prefix><today>" as a path under the working directory, without ".TXT".
 QString todayBase(char prefix);
 // Shows the dialog with one reader chosen, or all readers for 0, and makes the output folder.

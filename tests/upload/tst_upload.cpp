@@ -25,14 +25,6 @@ QStringList storedLines(SimStation& station, int reader) {
     return out;
 }
 
-QStringList crlfLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
-    if (!lines.takeLast().isEmpty() ||
-        lines.join(QString()).contains(QRegularExpression(QStringLiteral("[\r\n]"))))
-        QTest::qFail("a line does not end with CR LF", __FILE__, __LINE__);
-    return lines;
-}
-
 QString todayBase(char prefix) {
     const ClockSnapshot now = ClockSnapshot::now();
     return hostPath(UploadFileName(prefix, now.year, now.month, now.day)).chopped(4);
