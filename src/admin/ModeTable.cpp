@@ -78,12 +78,14 @@ QString modeWord(quint8 code) {
 
 QString modeTableNotice(char status) {
     switch (status) {
-    case '0':
+    case Reply::NoAnswer:
         return kSilent;
-    case '2':
+    case Reply::BadFrame:
         return kBadData;
-    case '3':
+    case Reply::Nak:
         return kResend;
+    case Reply::Held:
+        return ReaderLink::heldText();
     default:
         return {};
     }

@@ -47,9 +47,11 @@ Reply setReaderClock(ReaderLink& link, int reader, const QByteArray& block) {
 
 QString clockCheckText(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::Held:
+        return QStringLiteral("   ") + ReaderLink::heldText();
+    case Reply::NoAnswer:
         return kSilentCheck;
-    case '1':
+    case Reply::Good:
         return QStringLiteral("  ") + readerClockText(reply.data);
     default:
         return kBadAnswer;
@@ -58,9 +60,11 @@ QString clockCheckText(const Reply& reply) {
 
 QString clockSetText(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::Held:
+        return QStringLiteral("   ") + ReaderLink::heldText();
+    case Reply::NoAnswer:
         return kSilentSet;
-    case '1':
+    case Reply::Good:
         return readerClockText(reply.data);
     default:
         return kBadAnswer;

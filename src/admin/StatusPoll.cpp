@@ -18,9 +18,11 @@ Reply pollStatus(ReaderLink& link, int reader) {
 
 QString statusText(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::Held:
+        return QStringLiteral("   ") + ReaderLink::heldText();
+    case Reply::NoAnswer:
         return kSilent;
-    case '1':
+    case Reply::Good:
         return reply.byte(0) == kReaderNormal ? kWorking : kOddStatus;
     default:
         return kBadAnswer;

@@ -130,6 +130,7 @@ void Collector::step() {
 bool Collector::openPort() {
     const QString port = QString::fromStdString(settings_.deviceName);
     QString trouble;
+    bool missing = false;
     try {
         openLine(comm_);
     } catch (const LineBusy& e) {
@@ -137,6 +138,7 @@ bool Collector::openPort() {
                       .arg(port, QString::fromStdString(e.what()).section(QLatin1Char('\n'), 1));
     } catch (const ECommError& e) {
         trouble = QStringLiteral("port %1 cannot be opened: %2").arg(port, e.what());
+        missing = isLineMissing(e);
     }
     if (!trouble.isEmpty()) {
         if (trouble != lineTrouble_) {
@@ -145,7 +147,10 @@ bool Collector::openPort() {
             state_.setPort(trouble);
             noteState(true);
         }
-        waitToRetry();
+        if (missing)
+            pause(retry_.missingWaitMs());
+        else
+            waitToRetry();
         return false;
     }
     const QString device = QString::fromStdString(resolveDeviceName(settings_.deviceName));

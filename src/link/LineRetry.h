@@ -12,8 +12,15 @@ public:
     static constexpr int kLongestMs = 4000;
     static constexpr std::int64_t kSteadyMs = 30000;
 
+    // While the device is missing, it is looked for this often: it comes back the moment the
+    // adapter is plugged in again, and looking costs nothing on the line.
+    static constexpr int kMissingMs = 200;
+
     // The wait before the next try; each call makes the next one longer.
     int nextWaitMs();
+    // The wait before the next try when the open failed because the device is not there: short
+    // and fixed, the back-off left where it was.
+    int missingWaitMs() const { return kMissingMs; }
     // The port was opened at nowMs (any clock in milliseconds).
     void opened(std::int64_t nowMs) { openedMs_ = nowMs; }
     // The line was lost at nowMs.

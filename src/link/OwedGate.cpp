@@ -44,10 +44,8 @@ void OwedGate::sent(const char* command, int reader) {
 void OwedGate::acknowledged(const char* command, int reader) {
     // An erased reader holds nothing: no earlier pass's file holds what it collects next.
     if (is(command, "C3")) ledger_.noteCompletePass(reader, 0, 0);
-    // What the reader hands out after "C0" comes afresh for that pass, the record stored last
-    // included: the pass's file keeps it once (see RecordSink).
-    if (!is(command, "C0")) return;
-    if (ledger_.owed(reader))
-        qCInfo(lcLink) << "reader" << reader << "took C0: whatever it had in flight comes again";
-    ledger_.settle(reader, QByteArray());
+    // The record stored last stays known: handed out again after "C0", it is a repeat.
+    if (!is(command, "C0") || !ledger_.owed(reader)) return;
+    qCInfo(lcLink) << "reader" << reader << "took C0: whatever it had in flight comes again";
+    ledger_.settle(reader, ledger_.pending(reader));
 }

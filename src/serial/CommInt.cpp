@@ -50,6 +50,11 @@ bool isLineBusy(const ECommError& e) {
            isBusyDeviceError(e.ErrorCode);
 }
 
+bool isLineMissing(const ECommError& e) {
+    return std::strncmp(e.what(), kCannotOpen, std::strlen(kCannotOpen)) == 0 &&
+           isMissingDeviceError(e.ErrorCode);
+}
+
 int baudRateValue(TBaudrate rate) {
     static constexpr int values[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                      19200, 38400, 56000, 57600, 115200, 128000, 256000};

@@ -102,6 +102,8 @@ bool isLineLost(const ECommError& e);
 // Whether an Open failed because another program holds the device (on Linux its lock or the
 // terminal's exclusive flag, on Windows the exclusive open): the line is in use, not broken.
 bool isLineBusy(const ECommError& e);
+// Whether an Open failed because the device is not there (an adapter pulled out and not back yet).
+bool isLineMissing(const ECommError& e);
 
 class TCustomComm;
 

@@ -86,6 +86,8 @@ public:
 bool isLostLineError(int error);
 // Whether an open error means that another program holds the device.
 bool isBusyDeviceError(int error);
+// Whether an open error means that there is no such device (yet): an adapter pulled out.
+bool isMissingDeviceError(int error);
 // The error number a transfer on a closed port raises.
 extern const int kPortClosedError;
 // The system's own description of an error number, for the log.

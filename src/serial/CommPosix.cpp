@@ -389,6 +389,10 @@ bool isBusyDeviceError(int error) {
     return error == EWOULDBLOCK || error == EBUSY;
 }
 
+bool isMissingDeviceError(int error) {
+    return error == ENOENT || error == ENODEV || error == ENXIO;
+}
+
 const int kPortClosedError = EBADF;
 
 std::string systemErrorText(int error) {

@@ -289,6 +289,10 @@ bool isBusyDeviceError(int error) {
     return DWORD(error) == ERROR_ACCESS_DENIED || DWORD(error) == ERROR_SHARING_VIOLATION;
 }
 
+bool isMissingDeviceError(int error) {
+    return DWORD(error) == ERROR_FILE_NOT_FOUND || DWORD(error) == ERROR_PATH_NOT_FOUND;
+}
+
 const int kPortClosedError = ERROR_INVALID_HANDLE;
 
 // In the language of the system (Korean on a Korean Windows), without the closing line end.

@@ -156,9 +156,12 @@ void TOnline::RunOnline(int id, bool all) {
         } catch (const LineLost&) {
             showLine(false, retry);
             pauseRun(retry.nextWaitMs());
-        } catch (const std::exception&) {
+        } catch (const ECommError& e) {
             // The port does not open again yet (the adapter is still out, or another program
-            // took it): tried again later.
+            // took it): tried again later — soon while the adapter is out.
+            if (!lineDown_) throw;
+            pauseRun(isLineMissing(e) ? retry.missingWaitMs() : retry.nextWaitMs());
+        } catch (const std::exception&) {
             if (!lineDown_) throw;
             pauseRun(retry.nextWaitMs());
         }

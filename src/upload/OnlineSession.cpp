@@ -55,12 +55,15 @@ void OnlineSession::serve(int reader) {
     // Owed by a batch: what it repeats belongs in the day's batch file.
     if (link_.ledger.owed(reader) && upload::owedKind(link_, reader).file != upload::kOnline.file)
         upload::settleForOtherJob(link_, reader, hooks_.today());
+    const bool wasOwed = link_.ledger.owed(reader);
     const std::optional<upload::Turn> turn = poller_.visit(sink(), reader);
     if (turn && hooks_.took) hooks_.took(reader, *turn->record, turn->verdict);
+    // Owed before the visit and still after its "N0": the reader has no last answer to repeat
+    // (switched off and on) or repeats one that proves nothing.
     Backoff& backoff = backoff_[std::size_t(reader)];
     if (!link_.ledger.owed(reader)) {
         backoff = Backoff();
-    } else if (!poller_.stopRequested() && --backoff.wait < 0) {
+    } else if (wasOwed && !poller_.stopRequested() && --backoff.wait < 0) {
         const bool ended = collect(reader);
         backoff.failures = ended ? 0 : std::min(backoff.failures + 1, kLongestBackoff);
         backoff.wait = ended ? 0 : (1 << backoff.failures) - 1;

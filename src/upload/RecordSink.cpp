@@ -81,7 +81,8 @@ RecordSink::RecordSink(const QString& windowsPath, UploadFile::Mode mode, bool d
 void RecordSink::open() {
     file_ = std::make_unique<UploadFile>(windowsPath_, mode_);
     inFile_.clear();
-    if (mode_ != UploadFile::Mode::Append) return;
+    keepsOnce_ = kindOf(windowsPath_) == 'B';
+    if (mode_ != UploadFile::Mode::Append || !keepsOnce_) return;
     QFile file(file_->path());
     if (!file.open(QIODevice::ReadOnly)) return;
     for (QByteArray line : file.readAll().split('\n')) {
@@ -104,9 +105,9 @@ void RecordSink::moveTo(const QString& windowsPath, UploadFile::Mode mode) {
 void RecordSink::store(int reader, const TPunchRecord& record) {
     if (!file_) open();
     const QString line = FormatFileLine(reader, record);
-    if (!inFile_.contains(line)) {
+    if (!keepsOnce_ || !inFile_.contains(line)) {
         file_->writeLine(line);
-        inFile_.insert(line);
+        if (keepsOnce_) inFile_.insert(line);
         ++taken_;
     }
     last_.stored(reader, line);

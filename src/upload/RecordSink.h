@@ -74,8 +74,7 @@ public:
     QString path() const;
 
     // Writes the record's file line and forces it to the disk; raises FileError (the file keeps
-    // whole lines only). A line the file holds already is not written twice: a reader that hands
-    // out every record it holds in each batch repeats them all when a pass goes on in the file.
+    // whole lines only). A batch file's line is not written twice (see keepsOnce_).
     void store(int reader, const TPunchRecord& record);
     // Judges a record stored: raises a conversion error for sequence digits that are not decimal.
     Verdict judge(int reader, const TPunchRecord& record) { return tracker_.take(reader, record); }
@@ -91,7 +90,10 @@ private:
     QString windowsPath_;
     UploadFile::Mode mode_;
     std::unique_ptr<UploadFile> file_;
-    QSet<QString> inFile_; // the lines of the file
+    // A batch file keeps each line once: a reader that hands out every record it holds in each
+    // batch repeats them all when a pass goes on in the file.
+    bool keepsOnce_ = false;
+    QSet<QString> inFile_; // the lines of such a file
     SequenceTracker tracker_;
     LastStored last_;
     int taken_ = 0;

@@ -272,8 +272,10 @@ private slots:
     void diskFullForAWhile() {
         CollectStation station(1);
         // The size limit that plays the full disk would refuse the ledger's writes in place too,
-        // which a full disk does not: the day's file begins longer than the ledger.
+        // which a full disk does not: the day's file begins longer than the ledger. The ledger
+        // is there from before: the reader owes nothing.
         QStringList want;
+        OwedLedger().attach(QString::fromLatin1(OwedLedger::kFileName), false);
         QDir().mkdir(QStringLiteral("DATA2"));
         QFile earlier(onlineFile(QDate::currentDate()));
         QVERIFY(earlier.open(QIODevice::WriteOnly));
@@ -346,13 +348,15 @@ private slots:
                 later = station.punch(2);
                 punched = true;
             }
-            return punched && station.today().size() == 1;
+            return punched && (station.today().size() + lines(QStringLiteral("DATA2/B20261209.TXT")).size() == 7);
         });
         QStringList batch;
         for (int id = 1; id <= 2; ++id)
             for (const sim::RecordBytes& r : stored[id]) batch << fileLine(id, r);
-        QCOMPARE(lines(QStringLiteral("DATA2/B20261209.TXT")), batch);
-        QCOMPARE(station.today(), QStringList{fileLine(2, later)});
+        // The punch made during the batch comes in reader 2's pass, or on line after it.
+        const QStringList batchFile = lines(QStringLiteral("DATA2/B20261209.TXT"));
+        QCOMPARE(batchFile.mid(0, 6), batch);
+        QCOMPARE(batchFile.mid(6) + station.today(), QStringList{fileLine(2, later)});
         for (int id = 1; id <= 2; ++id) {
             const sim::ClockBlock clock =
                 station.line->withReader(id, [](sim::Reader& r) { return r.clock(); });
@@ -360,7 +364,42 @@ private slots:
             QCOMPARE(QByteArray(reinterpret_cast<const char*>(clock.data()), 7).toHex(),
                      QByteArray("20261209031400"));
         }
-        QVERIFY(station.log.contains(QStringLiteral("batch upload done: 6 records")));
+        QCOMPARE(station.log.filter(QStringLiteral("batch upload done: ")).size(), 1);
+    }
+
+    // The daily erase on punching readers: each reader's records that no file holds are stored
+    // first, then it is erased; the receipt is in the file, the log and the status; what the
+    // readers made is on the disk or still in them.
+    void erasesOnSchedule() {
+        CollectStation station(2);
+        station.options.eraseAt = {*parseDailyTime(QStringLiteral("14:00"))};
+        station.setClock(QDateTime(QDate(2026, 12, 9), QTime(13, 59, 58)));
+        QStringList made;
+        station.line->withReader(1, [](sim::Reader& r) { r.setBatchCopies(sim::BatchCopies::Whole); });
+        for (int id = 1; id <= 2; ++id)
+            for (const sim::RecordBytes& r :
+                 station.line->withReader(id, [](sim::Reader& x) {
+                     x.addRecords(3);
+                     return x.records();
+                 }))
+                made << fileLine(id, r);
+        int step = 0;
+        station.run([&] {
+            if (++step % 20 == 0) made << fileLine(step / 20 % 2 + 1, station.punch(step / 20 % 2 + 1));
+            return station.log.filter(QStringLiteral("번리더 삭제 ")).size() == 2 && step > 400;
+        });
+        QStringList onDisk = station.today() + lines(QStringLiteral("DATA2/B20261209.TXT"));
+        for (int id = 1; id <= 2; ++id)
+            station.line->withReader(id, [&](sim::Reader& r) {
+                for (const sim::RecordBytes& x : r.records()) onDisk << fileLine(id, x);
+                for (const sim::RecordBytes& x : r.onlineQueue()) onDisk << fileLine(id, x);
+            });
+        for (const QString& line : made) QVERIFY2(onDisk.contains(line), qPrintable(line));
+        QFile receipts(QStringLiteral("DATA2/ERASED.TXT"));
+        QVERIFY(receipts.open(QIODevice::ReadOnly));
+        QCOMPARE(receipts.readAll().count("\r\n"), 2);
+        bool found = false;
+        QVERIFY(statusReport(station.dir.path(), found).contains(QStringLiteral("last erase: 2026-12-09 14:00")));
     }
 
     // Another program holds the port: the collector says so, naming the port, and tries again;

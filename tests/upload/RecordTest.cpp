@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QtTest>
 
 namespace {
@@ -173,7 +174,8 @@ private slots:
     }
 
     // A repeat is known by the whole record: the last line of each reader in the end of the
-    // newest files of both kinds, until the job stores one of its own.
+    // newest files of the job's own kind, until the job stores one of its own. A batch file's
+    // copy of a record does not keep it out of the on-line file.
     void lastStoredRecords() {
         QByteArray big;
         while (big.size() < 100 * 1024) big += "03-000001 2004 03 15 08 59 30 1 0000012345\r\n";
@@ -184,7 +186,9 @@ private slots:
         RecordSink sink(QStringLiteral(".\\DATA2\\A20040316.TXT"), UploadFile::Mode::Append, true);
         QVERIFY(sink.storedLast(1, record(3)));
         QVERIFY(sink.storedLast(2, record(9)));
-        QVERIFY(sink.storedLast(3, record(1)));
+        QVERIFY(!sink.storedLast(3, record(1)));
+        QVERIFY(RecordSink(QStringLiteral(".\\DATA2\\B20040316.TXT"), UploadFile::Mode::Append, true)
+                    .storedLast(3, record(1)));
         // Reader 1's line at the head of a long file is out of the bounded read, and a record
         // that only shares the sequence number is another record.
         QVERIFY(!sink.storedLast(1, record(4)));
@@ -196,6 +200,17 @@ private slots:
         QVERIFY(sink.storedLast(1, record(5)));
         QVERIFY(!sink.storedLast(1, record(3)));
         QCOMPARE(sink.taken(), 1);
+    }
+
+    // The newest files by their dates and copy numbers: "-10" is newer than "-2", the day's own
+    // file newest of its day, and a file named otherwise is none of them.
+    void newestFilesByDateAndCopy() {
+        for (const char* name : {"B20040314.TXT", "B20040315-2.TXT", "B20040315-10.TXT", "B20040315.TXT",
+                                 "Backup.TXT", "B20040315-9.TXT", "A20040316.TXT"})
+            writeAll(QStringLiteral("DATA2/") + QLatin1String(name), "");
+        QStringList names;
+        for (const QString& path : newestUploadFiles('B', 4)) names << QFileInfo(path).fileName();
+        QCOMPARE(names, QStringList({"B20040315.TXT", "B20040315-10.TXT", "B20040315-9.TXT", "B20040315-2.TXT"}));
     }
 };
 

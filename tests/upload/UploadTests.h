@@ -21,6 +21,7 @@ int runExchangeTests(int argc, char** argv);
 int runBatchTests(int argc, char** argv);
 int runOnlineTests(int argc, char** argv);
 int runRealLineTests(int argc, char** argv);
+int runEraseTests(int argc, char** argv);
 // The process the kill test starts and kills: an on-line run on the given device.
 int runOnlineVictim(const QString& device, int readers);
 

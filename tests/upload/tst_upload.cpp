@@ -65,5 +65,5 @@ int main(int argc, char** argv) {
     if (args.size() == 4 && args.at(1) == QLatin1String("--online-victim"))
         return runOnlineVictim(args.at(2), args.at(3).toInt());
     return runRecordTests(argc, argv) + runExchangeTests(argc, argv) + runBatchTests(argc, argv) +
-           runOnlineTests(argc, argv) + runRealLineTests(argc, argv);
+           runOnlineTests(argc, argv) + runRealLineTests(argc, argv) + runEraseTests(argc, argv);
 }
