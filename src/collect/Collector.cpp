@@ -16,8 +16,6 @@
 #include <cerrno>
 
 namespace {
-const char* const kGapReader = "번리더 ";
-const char* const kGap = "카운트 누락";
 constexpr int kPauseStepMs = 50;
 
 QString readerName(int id) {
@@ -56,15 +54,6 @@ Collector::Collector(const CollectOptions& options, const LineSettings& settings
     link_.SelectedReader = 0;
     link_.setPortControl(PortControl{[this] { return comm_.isOpen(); }, [this] { openLine(comm_); },
                                      [this] { comm_.Close(); }});
-    try {
-        link_.attachLedger(QDir(options_.workDir).filePath(OwedLedger::kFileName),
-                           !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
-    } catch (const std::exception& e) {
-        // Kept in memory meanwhile; the first job that can write it takes it up.
-        log(QStringLiteral("cannot keep the ledger of owed records: ") + QString::fromUtf8(e.what()));
-    }
-    // A scheduled job (or a batch's "C0") to a reader that may still hold a record first settles it.
-    link_.gate.setSettler([this](int id) { upload::settleForOtherJob(link_, id, env_.now().date()); });
     state_.setPort(QStringLiteral("%1 not opened yet").arg(QString::fromStdString(settings_.deviceName)));
 }
 
@@ -89,7 +78,7 @@ int Collector::run() {
             step();
         } catch (const LineLost& e) {
             lostAt_ = env_.now();
-            retry_.lost(lostAt_.toMSecsSinceEpoch());
+            line_.lost(lostAt_.toMSecsSinceEpoch());
             lineTrouble_ = QStringLiteral("lost");
             log(QStringLiteral("port %1 lost: %2")
                     .arg(QString::fromStdString(settings_.deviceName), e.portError().c_str()));
@@ -106,7 +95,7 @@ int Collector::run() {
             if (error != lastError_) log(error);
             lastError_ = error;
             session_.dropFile();
-            waitToRetry();
+            pause(line_.waitBeforeRetry(e));
         }
     }
     QString closing;
@@ -130,15 +119,18 @@ void Collector::step() {
 bool Collector::openPort() {
     const QString port = QString::fromStdString(settings_.deviceName);
     QString trouble;
-    bool missing = false;
+    int waitMs = 0;
     try {
+        // No request goes to a reader before the ledger of owed records is kept.
+        if (link_.ledger.path().isEmpty()) line_.attachLedger(options_.workDir);
         openLine(comm_);
     } catch (const LineBusy& e) {
         trouble = QStringLiteral("port %1 is in use by another program (qrx?): %2")
                       .arg(port, QString::fromStdString(e.what()).section(QLatin1Char('\n'), 1));
-    } catch (const ECommError& e) {
+        waitMs = line_.waitBeforeRetry(e);
+    } catch (const std::exception& e) {
         trouble = QStringLiteral("port %1 cannot be opened: %2").arg(port, e.what());
-        missing = isLineMissing(e);
+        waitMs = line_.waitBeforeRetry(e);
     }
     if (!trouble.isEmpty()) {
         if (trouble != lineTrouble_) {
@@ -147,10 +139,7 @@ bool Collector::openPort() {
             state_.setPort(trouble);
             noteState(true);
         }
-        if (missing)
-            pause(retry_.missingWaitMs());
-        else
-            waitToRetry();
+        pause(waitMs);
         return false;
     }
     const QString device = QString::fromStdString(resolveDeviceName(settings_.deviceName));
@@ -161,12 +150,8 @@ bool Collector::openPort() {
     noteState(true);
     lineTrouble_.clear();
     lostAt_ = QDateTime();
-    retry_.opened(env_.now().toMSecsSinceEpoch());
+    line_.opened(env_.now().toMSecsSinceEpoch());
     return true;
-}
-
-void Collector::waitToRetry() {
-    pause(retry_.nextWaitMs());
 }
 
 void Collector::cycle() {
@@ -200,8 +185,7 @@ void Collector::takeRecord(int reader, const Verdict& verdict) {
     ++note.recordsToday;
     note.lastSeq = verdict.seq;
     ++hourRecords_[std::size_t(reader)];
-    if (verdict.expected >= 0)
-        log(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
+    if (verdict.expected >= 0) log(LineSession::gapNotice(reader, verdict.expected));
 }
 
 void Collector::visited(int reader, bool answered) {

@@ -12,7 +12,7 @@
 #include "CommInt.h"
 #include "ConfigFile.h"
 #include "EraseJob.h"
-#include "LineRetry.h"
+#include "LineSession.h"
 #include "OnlineSession.h"
 #include "ReaderLink.h"
 #include "RecordSink.h"
@@ -51,7 +51,6 @@ private:
     // loop (or a scheduled job that is due). Raises what the line and the files raise.
     void step();
     bool openPort();
-    void waitToRetry();
     void cycle();
     void takeRecord(int reader, const Verdict& verdict);
     void visited(int reader, bool answered);
@@ -80,7 +79,7 @@ private:
     CollectState state_;
     bool noReaders_ = false; // logged that no reader answers
     QDate fileDay_;          // of the file the session writes into
-    LineRetry retry_;
+    LineSession line_{link_, [this] { return env_.now().date(); }};
     // The batch under way: its day, and the readers it has done (an error broke it off).
     QDate batchDay_;
     bool batchBegun_ = false; // its file is begun: going on, it is not moved aside again

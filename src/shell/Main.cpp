@@ -25,6 +25,7 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -234,32 +235,32 @@ void TMainForm::FormActivate() {
     if (activated_) return;
     activated_ = true;
     runGuarded([this] {
-        if (QFile::exists(ConfigFileName)) {
-            const LineSettings settings = decodeConfig(readConfigFile(ConfigFileName));
-            applySettings(settings, Comm);
-            imsi->setText(settings.indicator);
-            Link.ReaderCount = settings.readerCount;
-            if (settings.damaged) Link.ShowNotice(QString::fromUtf8(kDamagedConfig));
-        } else {
+        if (!QFile::exists(ConfigFileName)) {
             openDialog<TForm_Config>(Comm, Link.ReaderCount, imsi, ConfigFileName);
+            configLoaded_ = true;
         }
-        attachLedger();
         openPort();
     });
 }
 
-// The ledger of what the readers may still hold lives beside the settings; a reader it holds
-// owed is settled (its record stored in today's file) before any other job's request goes to it.
-void TMainForm::attachLedger() {
-    Link.gate.setSettler(
-        [this](int reader) { upload::settleForOtherJob(Link, reader, QDate::currentDate()); });
-    Link.attachLedger(QString::fromLatin1(OwedLedger::kFileName),
-                      !newestUploadFiles('A', 1).isEmpty() || !newestUploadFiles('B', 1).isEmpty());
+void TMainForm::loadConfig() {
+    if (QFile::exists(ConfigFileName)) {
+        const LineSettings settings = decodeConfig(readConfigFile(ConfigFileName));
+        applySettings(settings, Comm);
+        imsi->setText(settings.indicator);
+        Link.ReaderCount = settings.readerCount;
+        if (settings.damaged) Link.ShowNotice(QString::fromUtf8(kDamagedConfig));
+    }
+    configLoaded_ = true;
 }
 
-// The line's timing follows the settings even when the port does not open, so that the next
-// successful open does not run on the old speed's waits.
+// Every job opens the port through here when it is closed: not before the ledger of what the
+// readers may still hold is kept beside the settings, nor on a default port while the settings
+// cannot be read. The line's timing follows the settings even when the port does not open, so
+// that the next successful open does not run on the old speed's waits.
 void TMainForm::openPort() {
+    if (Link.ledger.path().isEmpty()) Session.attachLedger(QDir::currentPath());
+    if (!configLoaded_) loadConfig();
     Link.timing().follow(Comm);
     Timer1.followLine(Link.timing());
     openLine(Comm);
@@ -277,6 +278,7 @@ void TMainForm::CONFIG_COMMSETClick() {
     // The settings dialog writes the indicator anew; a lost line's mark must not come back over it.
     if (!lineIndicator_.isEmpty()) imsi->setText(std::exchange(lineIndicator_, QString()));
     openDialog<TForm_Config>(Comm, Link.ReaderCount, imsi, ConfigFileName);
+    configLoaded_ = configLoaded_ || QFile::exists(ConfigFileName);
     runGuarded([this] { openPort(); });
 }
 

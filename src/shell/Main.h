@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CommInt.h"
+#include "LineSession.h"
 #include "ReaderLink.h"
 #include "TickTimer.h"
 
@@ -36,6 +37,7 @@ public:
     TComm Comm;
     ReaderLink Link{Comm, qtLinkEnv()};
     TickTimer Timer1{Link};
+    LineSession Session{Link, [] { return QDate::currentDate(); }};
     QString ConfigFileName = QStringLiteral("QRX.CFG");
     QLabel* imsi;
     MdiClient* client;
@@ -78,8 +80,10 @@ private:
     void addSpeedButton(QWidget* bar, const char* name, const QString& hint, int glyph,
                         void (TMainForm::*handler)());
     void openPort();
-    void attachLedger();
+    // Reads QRX.CFG into the port's settings, once it can be read; raises what reading raises.
+    void loadConfig();
     template <class Dialog, class... Args> void openDialog(Args&&... args);
     bool activated_ = false;
+    bool configLoaded_ = false;
     QString lineIndicator_; // the indicator's text while it shows a lost line
 };

@@ -4,7 +4,7 @@
 #include "CommInt.h"
 #include "Formats.h"
 #include "InputDrain.h"
-#include "LineRetry.h"
+#include "LineSession.h"
 #include "OnlineSession.h"
 #include "Prompts.h"
 #include "ReaderLink.h"
@@ -29,8 +29,6 @@ const char* const kIndicatorLabel = "INDICATOR";
 const char* const kIndicator = "ON-LINE";
 const char* const kProgress = "진행건수";
 const char* const kNoReaders = "현재 연결된 리더가 없습니다";
-const char* const kGapReader = "번리더 ";
-const char* const kGap = "카운트 누락";
 const char* const kLineDown = " - 통신끊김: 다시 연결하는 중";
 const char* const kCollecting = "번리더: 미수신 자료를 일괄 수집합니다 - ";
 constexpr int kTimerIntervalMs = 10;
@@ -139,7 +137,7 @@ void TOnline::RunOnline(int id, bool all) {
                                          list->addLine(QLatin1Char(' ') + twoDigits(reader) +
                                                        utf8(kCollecting) + QFileInfo(path).fileName());
                                      }});
-    LineRetry retry;
+    LineSession line(link, [this] { return clock->date(); });
     for (;;) {
         link.processEvents();
         if (stopRequested()) break;
@@ -150,20 +148,17 @@ void TOnline::RunOnline(int id, bool all) {
         }
         try {
             link.runOnLine([&] {
-                if (lineDown_) showLine(true, retry);
+                if (lineDown_) showLine(true, line);
                 session.cycle(first, last);
             });
         } catch (const LineLost&) {
-            showLine(false, retry);
-            pauseRun(retry.nextWaitMs());
-        } catch (const ECommError& e) {
+            showLine(false, line);
+            pauseRun(line.waitAfterLoss());
+        } catch (const std::exception& e) {
             // The port does not open again yet (the adapter is still out, or another program
             // took it): tried again later — soon while the adapter is out.
             if (!lineDown_) throw;
-            pauseRun(isLineMissing(e) ? retry.missingWaitMs() : retry.nextWaitMs());
-        } catch (const std::exception&) {
-            if (!lineDown_) throw;
-            pauseRun(retry.nextWaitMs());
+            pauseRun(line.waitBeforeRetry(e));
         }
     }
     session.close();
@@ -171,13 +166,13 @@ void TOnline::RunOnline(int id, bool all) {
 
 // A lost line is shown in the dialog's caption (and by the main window's port indicator), not
 // in a box that would hold the run: the run opens the port again by itself once it is back.
-void TOnline::showLine(bool up, LineRetry& retry) {
+void TOnline::showLine(bool up, LineSession& line) {
     lineDown_ = !up;
     const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
     if (up)
-        retry.opened(nowMs);
+        line.opened(nowMs);
     else
-        retry.lost(nowMs);
+        line.lost(nowMs);
     setWindowTitle(up ? utf8(kCaption) : utf8(kCaption) + utf8(kLineDown));
     setIndicatorColour(up ? Qt::white : Qt::red);
 }
@@ -196,8 +191,7 @@ void TOnline::pauseRun(int ms) {
 // it is listed, so that every listed record is in the file whatever happens next.
 void TOnline::showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int taken) {
     marks->show(reader, seqDigits(record));
-    if (verdict.expected >= 0)
-        link.ShowNotice(twoDigits(reader) + utf8(kGapReader) + sixDigits(verdict.expected) + utf8(kGap));
+    if (verdict.expected >= 0) link.ShowNotice(LineSession::gapNotice(reader, verdict.expected));
     Cap1->setText(sixDigits(taken));
     if (recordCounter_ % kListPage == 0) list->clear();
     ++recordCounter_;

@@ -7,7 +7,7 @@
 
 #include <QColor>
 
-class LineRetry;
+class LineSession;
 class QLabel;
 class TCustomComm;
 struct TPunchRecord;
@@ -37,7 +37,7 @@ private:
     void setIndicatorColour(const QColor& colour);
     // taken: the records this run took.
     void showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int taken);
-    void showLine(bool up, LineRetry& retry);
+    void showLine(bool up, LineSession& line);
     // Waits, the window alive, until ms have passed or the operator stops the run.
     void pauseRun(int ms);
 
