@@ -60,6 +60,8 @@ std::vector<CsvRow> splitCsv(const QString& text) {
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
+        // A line end is LF whether or not CR comes before it, inside a cell too.
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) continue;
         if (quoted) {
             if (c == QLatin1Char('"')) {
                 if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
@@ -80,7 +82,7 @@ std::vector<CsvRow> splitCsv(const QString& text) {
         } else if (c == QLatin1Char('\n')) {
             ++line;
             endRow();
-        } else if (c != QLatin1Char('\r')) {
+        } else {
             field += c;
         }
     }

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QSplitter>
@@ -52,6 +53,7 @@ const QString kNoFolder = QStringLiteral("수집자료 디렉토리(DATA2)가 �
 const QString kBadLines = QStringLiteral("기록이 아닌 줄 %1개: %2");
 const QString kBadLinesFile = QStringLiteral("%1 %2줄(%3번째 줄부터)");
 const QString kMoreFiles = QStringLiteral(" 외 파일 %1개");
+const QString kMoreRows = QStringLiteral("외 %1개");
 const QString kNoEmployees = QStringLiteral("사원목록(DATA1\\EMPLOYEES.CSV)이 없어 이름 없이 보입니다");
 const QString kUnreadableEmployees = QStringLiteral("사원목록을 읽을 수 없습니다 (UTF-8도 CP949도 아닙니다)");
 const QString kBadRows = QStringLiteral("사원목록에서 건너뛴 줄: %1");
@@ -98,6 +100,8 @@ QTableView* makeTable(QWidget* parent, const char* name, const QString& accessib
     table->horizontalHeader()->setDefaultSectionSize(
         table->fontMetrics().horizontalAdvance(QStringLiteral("익일 00:00")) + 16);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalScrollBar()->setAccessibleName(accessibleName);
+    table->verticalScrollBar()->setAccessibleName(accessibleName);
     table->setSortingEnabled(true);
     // Unsorted until a header is clicked: the sheet's own order, by day and person.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -160,7 +164,6 @@ void TTimeSheet::buildControls() {
     FilterEdit = new QLineEdit(this);
     FilterEdit->setObjectName("FilterEdit");
     FilterEdit->setPlaceholderText(kFilterHint);
-    FilterEdit->setClearButtonEnabled(true);
     FilterEdit->setAccessibleName(withoutMnemonic(kFilterLabel));
     auto* monthLabel = new QLabel(kMonthLabel, this);
     monthLabel->setBuddy(MonthEdit);
@@ -302,7 +305,7 @@ QString TTimeSheet::notesText() const {
         QStringList rows;
         for (const BadRow& row : employees.badRows) {
             if (rows.size() == kNamedProblems) {
-                rows << kMoreFiles.arg(employees.badRows.size() - kNamedProblems).trimmed();
+                rows << kMoreRows.arg(employees.badRows.size() - kNamedProblems);
                 break;
             }
             rows << kBadRow.arg(row.line).arg(kRowProblems[int(row.problem)]);
