@@ -224,7 +224,7 @@ void TTimeSheet::buildControls() {
     column->addWidget(splitter, 1);
     column->addWidget(Notes);
     column->addLayout(buttons);
-    resize(1000, 720);
+    resize(1060, 720);
 
     connect(MonthEdit, &QDateEdit::dateChanged, monthDelay_, qOverload<>(&QTimer::start));
     connect(FilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -272,6 +272,10 @@ void TTimeSheet::showSheet() {
     auto sheet = data_ ? std::shared_ptr<const TimeSheet>(data_, &data_->sheet) : nullptr;
     dayModel_->setSheet(sheet);
     monthModel_->setSheet(sheet);
+    // A new sheet gives the columns their default widths again.
+    const int numberWidth = DayGrid->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 16;
+    DayGrid->horizontalHeader()->resizeSection(kDayNumber, numberWidth);
+    MonthGrid->horizontalHeader()->resizeSection(kMonthNumber, numberWidth);
     for (QPushButton* b : {ExcelButton, CsvButton, PdfButton}) b->setEnabled(bool(data_));
     if (data_ || !loadError_.isEmpty()) Notes->setText(notesText());
 }

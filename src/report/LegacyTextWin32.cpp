@@ -10,7 +10,7 @@ std::optional<QString> fromCp949(const QByteArray& bytes) {
     const int units =
         MultiByteToWideChar(kKorean, MB_ERR_INVALID_CHARS, bytes.constData(), int(bytes.size()), nullptr, 0);
     if (units <= 0) return std::nullopt;
-    std::vector<wchar_t> out(std::size_t(units));
+    std::vector<wchar_t> out(static_cast<std::size_t>(units));
     MultiByteToWideChar(kKorean, MB_ERR_INVALID_CHARS, bytes.constData(), int(bytes.size()), out.data(),
                         units);
     return QString::fromWCharArray(out.data(), units);

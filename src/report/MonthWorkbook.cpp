@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <clocale>
 #include <functional>
+#include <string>
 
 #include <xlsxwriter.h>
 
@@ -77,9 +79,24 @@ void writeSheet(lxw_workbook* book, const Formats& f, const QString& name, const
         for (int c = 0; c < columns.size(); ++c)
             writeCell(sheet, lxw_row_t(r + 1), lxw_col_t(c), cell(r, c), f);
 }
+
+// libxlsxwriter prints its numbers with the C library, in the process's locale (which Qt takes
+// from the environment on Linux): a locale that writes a decimal comma would spoil every time
+// and duration in the file. Numbers are printed the C way while the workbook is written.
+class CNumbers {
+public:
+    CNumbers() : old_(std::setlocale(LC_NUMERIC, nullptr)) { std::setlocale(LC_NUMERIC, "C"); }
+    ~CNumbers() { std::setlocale(LC_NUMERIC, old_.c_str()); }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    std::string old_;
+};
 } // namespace
 
 void writeMonthWorkbook(const TimeSheet& sheet, const QString& path) {
+    const CNumbers numbers;
     // libxlsxwriter writes a file of its own; it takes the target's place only when whole.
     QTemporaryFile scratch(QDir::temp().filePath(QStringLiteral("qrx-report-XXXXXX.xlsx")));
     if (!scratch.open())
