@@ -67,6 +67,8 @@ struct SheetCell {
     QString display() const;
     // A number that sorts the column's cells as their values do.
     double sortValue() const;
+    // A time, a duration or a count: set flush right, as figures are.
+    bool figure() const { return kind == Time || kind == TimeSeconds || kind == Duration || kind == Count; }
 };
 
 SheetCell dayCell(const TimeSheet& sheet, const DayRow& row, int column);

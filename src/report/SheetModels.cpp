@@ -43,7 +43,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return cell.display();
     case Qt::TextAlignmentRole:
-        return int(Qt::AlignVCenter | (numeric(cell.kind) ? Qt::AlignRight : Qt::AlignLeft));
+        return int(Qt::AlignVCenter | (cell.figure() ? Qt::AlignRight : Qt::AlignLeft));
     case kSortRole:
         if (numeric(cell.kind)) return cell.sortValue();
         return cell.display();

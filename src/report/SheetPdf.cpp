@@ -66,9 +66,8 @@ public:
                 y += line_;
                 for (std::size_t c = 0; c < cells.size(); ++c) {
                     const SheetCell cell = table.cell(table.rows[r], int(c));
-                    const bool number = cell.kind != SheetCell::Text && cell.kind != SheetCell::Empty;
                     painter_.drawText(cells[c].translated(0, y - cells[c].y()).adjusted(4, 0, -4, 0),
-                                      Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft),
+                                      Qt::AlignVCenter | (cell.figure() ? Qt::AlignRight : Qt::AlignLeft),
                                       cell.display());
                 }
             }
