@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages qrx needs to build, run and test (only the missing ones), and
 # the further ones named on the command line.
 set -euo pipefail
+# libxlsxwriter-dev writes the time sheet's workbooks; python3-openpyxl reads them back in the tests.
 packages=(cmake g++ make qt6-base-dev qt6-translations-l10n fonts-nanum xvfb xauth xdotool imagemagick
-    librsvg2-bin "$@")
+    librsvg2-bin libxlsxwriter-dev python3-openpyxl "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -13,7 +13,7 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target qrx qrx-collect qrx-reader-sim qrx_packaging
+cmake --build "$dir" -j"$(nproc)" --target qrx qrx-collect qrx-report qrx-reader-sim qrx_packaging
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls "$dir"/qrx_*.deb
 "$root/scripts/make-setup.sh" "$dir"

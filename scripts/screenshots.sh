@@ -3,12 +3,12 @@
 # dialog as they drive it against the simulated readers. They run on an Xvfb screen with the
 # Openbox window manager, so that windows are framed and placed as on a desktop. The README's
 # pictures, cut from the screen along the window's frame, are copied to docs/: the main window
-# with the status check, a batch upload under way and the on-line upload.
+# with the status check, a batch upload under way, the on-line upload and the time sheet.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs/screens}")
-tests=(tst_shell tst_admin tst_upload tst_download)
-readme=(main-window batch-upload online-upload)
+tests=(tst_shell tst_admin tst_upload tst_download tst_report)
+readme=(main-window batch-upload online-upload time-sheet)
 "$root/scripts/install-deps.sh" openbox
 cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" --target "${tests[@]}"

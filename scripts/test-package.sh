@@ -24,14 +24,16 @@ echo "== $(basename "$deb")"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 expected=(
-    ./usr/bin/qrx ./usr/bin/qrx-collect ./usr/bin/qrx-reader-sim
+    ./usr/bin/qrx ./usr/bin/qrx-collect ./usr/bin/qrx-report ./usr/bin/qrx-reader-sim
     ./usr/share/applications/qrx.desktop ./usr/share/applications/qrx-guide.desktop
     ./usr/share/doc/qrx/guide/guide-ko.html ./usr/share/doc/qrx/guide/main-window.png
     ./usr/share/metainfo/io.github.qrx.qrx.metainfo.xml
     ./usr/share/icons/hicolor/scalable/apps/qrx.svg
     ./usr/share/man/man1/qrx.1.gz ./usr/share/man/man1/qrx-collect.1.gz
-    ./usr/share/man/man1/qrx-reader-sim.1.gz
+    ./usr/share/man/man1/qrx-reader-sim.1.gz ./usr/share/man/man1/qrx-report.1.gz
     ./usr/lib/systemd/system/qrx-collect.service ./etc/default/qrx-collect
+    ./usr/lib/systemd/system/qrx-report.service ./usr/lib/systemd/system/qrx-report.timer
+    ./etc/default/qrx-report ./usr/share/doc/qrx/guide/time-sheet.png
     ./usr/share/doc/qrx/copyright ./usr/share/doc/qrx/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
@@ -43,7 +45,7 @@ done
 
 # Dependencies: the libraries found by dpkg-shlibdeps, and the font the columns need.
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in fonts-nanum libqt6widgets6 libqt6core6 libc6; do
+for d in fonts-nanum libqt6widgets6 libqt6core6 libxlsxwriter4 libc6; do
     grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "Recommends is not qt6-translations-l10n"
@@ -79,16 +81,21 @@ apt-get install -y -qq "$deb" >/dev/null
 grep -qx "Name=근태관리" /usr/share/applications/qrx.desktop || fail "the installed desktop entry does not name 근태관리"
 [ -f /usr/lib/systemd/system/qrx-collect.service ] || fail "the unit is not installed"
 [ "$(qrx-collect --version)" = "qrx-collect $(dpkg-deb -f "$deb" Version)" ] || fail "qrx-collect --version"
+[ "$(qrx-report --version)" = "qrx-report $(dpkg-deb -f "$deb" Version)" ] || fail "qrx-report --version"
 if command -v systemd-analyze >/dev/null; then
-    problems=$(systemd-analyze verify /usr/lib/systemd/system/qrx-collect.service 2>&1)
-    [ -z "$problems" ] || fail "systemd-analyze verify: $problems"
+    for unit in qrx-collect.service qrx-report.service qrx-report.timer; do
+        problems=$(systemd-analyze verify "/usr/lib/systemd/system/$unit" 2>&1)
+        [ -z "$problems" ] || fail "systemd-analyze verify $unit: $problems"
+    done
 fi
 echo "== apt-get remove qrx"
 apt-get remove -y -qq qrx >/dev/null
-for f in qrx qrx-collect qrx-reader-sim; do
+for f in qrx qrx-collect qrx-report qrx-reader-sim; do
     [ ! -e "/usr/bin/$f" ] || fail "/usr/bin/$f is left after apt-get remove"
 done
-[ ! -e /usr/lib/systemd/system/qrx-collect.service ] || fail "the unit is left after apt-get remove"
+for unit in qrx-collect.service qrx-report.service qrx-report.timer; do
+    [ ! -e "/usr/lib/systemd/system/$unit" ] || fail "$unit is left after apt-get remove"
+done
 installed=0
 apt-get purge -y -qq qrx >/dev/null
 echo "== package checks passed"

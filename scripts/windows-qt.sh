@@ -25,24 +25,9 @@ if [ -f "$prefix/.complete" ]; then
     exit 0
 fi
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-# The source package comes from the machine's own Debian archive: a deb-src entry beside each
-# deb entry of its apt sources.
-if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
-    src=/etc/apt/sources.list.d/qrx-deb-src
-    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-            $sudo tee "$src.sources" >/dev/null
-    else
-        grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $sudo tee "$src.list" >/dev/null
-    fi
-    $sudo apt-get update -qq >&2
-fi
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/qrx-qt-win.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && apt-get source -qq qt6-base >&2)
+scripts/apt-source.sh qt6-base "$work"
 source_dir=$(find "$work" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -n1)
 
 rm -rf "$prefix"

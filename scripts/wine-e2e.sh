@@ -34,7 +34,7 @@ setup=$("$root/scripts/make-setup.sh" "$out")
 DISPLAY= wine "$setup" /S
 wineserver -w
 programs=$WINEPREFIX/drive_c/Program\ Files/qrx
-for f in qrx.exe qrx-collect.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
+for f in qrx.exe qrx-collect.exe qrx-report.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll libstdc++-6.dll NanumGothicCoding.ttf docs/guide-ko.html uninstall.exe; do
     [ -f "$programs/$f" ] || fail "setup /S did not install $f"
 done
@@ -43,6 +43,9 @@ done
 find "$WINEPREFIX/drive_c" -name '근태관리.lnk' | grep -q . || fail "setup /S made no 근태관리 shortcut"
 [ "$(DISPLAY= wine "$programs/qrx-collect.exe" --version | tr -d '\r')" = "qrx-collect $(sed -n 's/^project(qrx VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ] ||
     fail "the installed qrx-collect.exe does not run"
+# libxlsxwriter and zlib are inside it: it starts with the folder's DLLs alone.
+[ "$(DISPLAY= wine "$programs/qrx-report.exe" --version | tr -d '\r')" = "qrx-report $(sed -n 's/^project(qrx VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ] ||
+    fail "the installed qrx-report.exe does not run"
 
 # The readers' memory both runs start from: one reader with eight stored records.
 "$sim" --readers 1 --records 8 --punch-every 0 --link "$out/template-link" --state "$out/template.state" \

@@ -121,6 +121,16 @@ QIcon glyphIcon(Glyph glyph) {
         p.drawEllipse(QRectF(3, 6, 18, 14));
         p.drawLine(QPointF(12, 2), QPointF(12, 9));
         break;
+    case Glyph::TimeSheet:
+        // A sheet ruled into rows, a column of times at its left.
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(3, 3, 18, 18));
+        p.setBrush(QColor(40, 120, 40));
+        p.drawRect(QRectF(3, 3, 18, 4));
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        for (const int y : {11, 15, 19}) p.drawLine(QPointF(5, y), QPointF(19, y));
+        p.drawLine(QPointF(10, 8), QPointF(10, 20));
+        break;
     }
     return QIcon(pixmap);
 }

@@ -15,7 +15,8 @@ enum class Glyph {
     Count,
     Erase,
     Exit,
-    Meal
+    Meal,
+    TimeSheet
 };
 
 QIcon glyphIcon(Glyph glyph);

@@ -15,6 +15,7 @@
 #include "FPanDel.h"
 #include "FPanGn.h"
 #include "FSikDn.h"
+#include "FTimeSheet.h"
 #include "Glyphs.h"
 #include "Prompts.h"
 #include "RecordExchange.h"
@@ -147,6 +148,8 @@ void TMainForm::buildMenus() {
                &TMainForm::ONLINE1Click);
     addCommand(up, "UP_GUN", QStringLiteral("수집자료 건수 확인"), QKeySequence("Ctrl+W"),
                &TMainForm::UP_GUNClick);
+    addCommand(up, "UP_REPORT", QStringLiteral("근태 현황"), QKeySequence("Ctrl+R"),
+               &TMainForm::UP_REPORTClick);
     up->addSeparator();
     addCommand(up, "UP_DEL", QStringLiteral("수집자료 전체 삭제"), QKeySequence("Ctrl+B"),
                &TMainForm::UP_DELClick);
@@ -202,6 +205,8 @@ void TMainForm::buildSpeedButtons() {
                    &TMainForm::ONLINE1Click);
     addSpeedButton(bar, "SpeedButton12", QStringLiteral("수집자료 건수확인"), int(Glyph::Count),
                    &TMainForm::UP_GUNClick);
+    addSpeedButton(bar, "SpeedButton17", QStringLiteral("근태 현황"), int(Glyph::TimeSheet),
+                   &TMainForm::UP_REPORTClick);
     addSpeedButton(bar, "SpeedButton14", QStringLiteral("수집자료 전체삭제"), int(Glyph::Erase),
                    &TMainForm::UP_DELClick);
     row->addSpacing(8);
@@ -323,6 +328,9 @@ void TMainForm::UP_GUNClick() {
 }
 void TMainForm::UP_DELClick() {
     openDialog<TPanDel>(Link);
+}
+void TMainForm::UP_REPORTClick() {
+    openDialog<TTimeSheet>();
 }
 void TMainForm::DOWN_GODNClick() {
     openDialog<TGaekDn>(Link);

@@ -60,6 +60,7 @@ public:
     void ONLINETEST1Click();
     void UP_GUNClick();
     void UP_DELClick();
+    void UP_REPORTClick();
     void DOWN_GODNClick();
     void DOWN_GOClick();
     void DOWN_GOGUNClick();

@@ -20,6 +20,21 @@ QString modeChar(std::uint8_t mode) {
     return QString(QChar(char16_t((mode & 0x0F) | 0x30)));
 }
 
+// The inverse of ByteToDigits: two characters '0' to '?' make one byte.
+bool digitsByte(const char* at, std::uint8_t& byte) {
+    const int high = at[0] - '0';
+    const int low = at[1] - '0';
+    if (high < 0 || high > 15 || low < 0 || low > 15) return false;
+    byte = std::uint8_t(high << 4 | low);
+    return true;
+}
+
+template <std::size_t N> bool digitsBytes(const char* at, std::array<std::uint8_t, N>& bytes) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (!digitsByte(at + 2 * i, bytes[i])) return false;
+    return true;
+}
+
 QString readerId(int reader) {
     return QStringLiteral("%1").arg(reader, 2, 10, QLatin1Char('0'));
 }
@@ -79,4 +94,25 @@ int decimalDigitsValue(const QString& digits) {
 
 int RecordSeq(const TPunchRecord& record) {
     return decimalDigitsValue(seqDigits(record));
+}
+
+bool ParseFileLine(QByteArrayView line, int& reader, TPunchRecord& record) {
+    // "01-000123 2004 03 15 08 59 30 1 0000012345": where each field begins.
+    constexpr int kLength = 42;
+    if (line.size() != kLength) return false;
+    const char* c = line.data();
+    for (const int at : {9, 14, 17, 20, 23, 26, 29, 31})
+        if (c[at] != ' ') return false;
+    if (c[2] != '-' || !ReaderLink::IsDigitChar(c[0]) || !ReaderLink::IsDigitChar(c[1])) return false;
+    TPunchRecord r;
+    const bool digits = digitsBytes(c + 3, r.Seq) && digitsBytes(c + 10, r.Year) &&
+                        digitsByte(c + 15, r.Month) && digitsByte(c + 18, r.Day) &&
+                        digitsByte(c + 21, r.Hour) && digitsByte(c + 24, r.Minute) &&
+                        digitsByte(c + 27, r.Second) && digitsBytes(c + 32, r.EmpNo);
+    const int mode = c[30] - '0';
+    if (!digits || mode < 0 || mode > 15) return false;
+    r.Mode = std::uint8_t(mode);
+    reader = (c[0] - '0') * 10 + (c[1] - '0');
+    record = r;
+    return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -39,6 +40,9 @@ QString FormatScreenLine(int reader, const TPunchRecord& record);
 QString FormatFileLine(int reader, const TPunchRecord& record);
 // The sequence number as a number; a digit that is not decimal raises a conversion error.
 int RecordSeq(const TPunchRecord& record);
+// The reader and the record of a file line, without its line end: what FormatFileLine wrote,
+// digits above 9 included. False, leaving both untouched, for a line of any other form.
+bool ParseFileLine(QByteArrayView line, int& reader, TPunchRecord& record);
 
 // The six sequence digits as text ("000123").
 QString seqDigits(const TPunchRecord& record);

@@ -49,6 +49,7 @@ const std::vector<DialogCommand> kDialogCommands{
     {"ONLINE1Click", &TMainForm::ONLINE1Click, "수집자료 올려받기 (ON-LINE)"},
     {"UP_GUNClick", &TMainForm::UP_GUNClick, "수집자료 건수 확인"},
     {"UP_DELClick", &TMainForm::UP_DELClick, "수집자료 전체삭제"},
+    {"UP_REPORTClick", &TMainForm::UP_REPORTClick, "근태 현황"},
     {"DOWN_GODNClick", &TMainForm::DOWN_GODNClick, "고객자료 DOWNLOAD"},
     {"DOWN_GOClick", &TMainForm::DOWN_GOClick, "고객자료 개인별 확인/관리"},
     {"DOWN_GOGUNClick", &TMainForm::DOWN_GOGUNClick, "DOWNLOAD DATA 건수확인"},

@@ -199,6 +199,7 @@ private slots:
             {"UP_BATCH", "수집자료 올려받기 (일괄작업)", "Ctrl+D", true},
             {"ONLINE1", "수집자료 올려받기 (ON-LINE)", "Ctrl+O", true},
             {"UP_GUN", "수집자료 건수 확인", "Ctrl+W", true},
+            {"UP_REPORT", "근태 현황", "Ctrl+R", true},
             {"UP_DEL", "수집자료 전체 삭제", "Ctrl+B", true},
             {"ABOUT_QRX", "QRX에 대해..", "", false},
             {"END_EXIT", "종료", "Ctrl+X", true},
@@ -225,6 +226,7 @@ private slots:
                                   {"SpeedButton7", "수집자료 올려받기 (일괄작업)"},
                                   {"SpeedButton4", "수집자료 올려받기 (ON-LINE)"},
                                   {"SpeedButton12", "수집자료 건수확인"},
+                                  {"SpeedButton17", "근태 현황"},
                                   {"SpeedButton14", "수집자료 전체삭제"},
                                   {"SpeedButton15", "종료"},
                                   {"SpeedButton5", "자동 근태모드 확인"}};
