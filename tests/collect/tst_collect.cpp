@@ -348,7 +348,8 @@ private slots:
                 later = station.punch(2);
                 punched = true;
             }
-            return punched && (station.today().size() + lines(QStringLiteral("DATA2/B20261209.TXT")).size() == 7);
+            return punched && !station.log.filter(QStringLiteral("batch upload done: ")).isEmpty() &&
+                   station.today().size() + lines(QStringLiteral("DATA2/B20261209.TXT")).size() == 7;
         });
         QStringList batch;
         for (int id = 1; id <= 2; ++id)

@@ -49,14 +49,15 @@ void runBatch(SimStation& station, int reader) {
     delete dialog;
 }
 
-// Runs the on-line dialog until it stored `lines` lines (or 30 s have passed), then closes it; a
-// run that ended by itself is closed at once.
+// Runs the on-line dialog until it stored `lines` more lines (or 30 s have passed), then closes
+// it; a run that ended by itself is closed at once.
 void runOnline(SimStation& station, int reader, int lines) {
     QPointer<TOnline> dialog = new TOnline(station.link, station.Comm);
     prepare(dialog, reader);
     QElapsedTimer clock;
     clock.start();
-    pressWhen([&] { return clock.elapsed() > 30000 || onlineRunLines(station).size() >= lines; },
+    const int before = int(onlineRunLines(station).size());
+    pressWhen([&] { return clock.elapsed() > 30000 || onlineRunLines(station).size() >= before + lines; },
               dialog->Button2);
     QTest::mouseClick(dialog->Button1, Qt::LeftButton);
     if (dialog && dialog->isVisible()) dialog->Button2->click();
