@@ -8,13 +8,14 @@
 // file line to the disk costs on the file system of the working directory.
 //
 // Run from a directory on the disk the program would write to:
-//     ./bench/qrx-bench [batch] [online] [sync] [--quick]
-// All three parts when none is named; --quick runs 9600 and 19200 bit/s only. The exit code is 1
+//     ./bench/qrx-bench [batch] [online] [erase] [sync] [--quick]
+// All parts when none is named; --quick runs 9600 and 19200 bit/s only. The exit code is 1
 // when a file misses a record, holds one twice or out of order, or a lossy row lost no answer.
 #include "CommInt.h"
 #include "ExchangeFloor.h"
 #include "FBatch.h"
 #include "FOnline.h"
+#include "FPanDel.h"
 #include "HostPaths.h"
 #include "Prompts.h"
 #include "PunchRecord.h"
@@ -55,6 +56,7 @@ constexpr int kIdleRounds = 5;
 constexpr int kRecordAnswerBytes = 24;
 constexpr qint64 kRunLimitMs = 180000;
 constexpr int kSyncedLines = 200;
+constexpr int kNewPunches = 3;
 
 QTextStream out(stdout);
 
@@ -330,6 +332,59 @@ Row runIdle(const Speed& speed, bool adapter) {
     return row;
 }
 
+// The delete of all readers right after a batch of all readers: per reader, the exchanges and
+// milliseconds the erase took, when the batch's file holds all the reader has (complete) and
+// when kNewPunches punches came since (then beside what a batch pass of those alone takes).
+// Readers 1 and 3 hand out every record in each batch, 2 and 4 only what is new.
+void benchErase(const Speed& speed) {
+    for (const bool complete : {true, false}) {
+        Station station(speed.rate, true, false);
+        for (int id = 1; id <= kReaders; ++id)
+            station.line.withReader(id, [id, &speed](sim::Reader& r) {
+                if (id % 2) r.setBatchCopies(sim::BatchCopies::Whole);
+                r.addRecords(speed.records);
+            });
+        auto* batch = new TBatch(station.link);
+        batch->show();
+        batch->panel->RadioGroup1Click(1);
+        batch->Button1Click();
+        delete batch;
+        if (!complete)
+            for (int id = 1; id <= kReaders; ++id)
+                station.line.withReader(id, [id](sim::Reader& r) {
+                    for (int n = 0; n < kNewPunches; ++n)
+                        r.punch(sim::Punch::generated(id, std::uint32_t(n)));
+                });
+        const std::size_t from = station.exchanges().size();
+        auto* erase = new TPanDel(station.link);
+        erase->show();
+        erase->panel->RadioGroup1Click(1);
+        erase->Button1Click();
+        delete erase;
+        const std::vector<Exchange> log = station.exchanges();
+        for (int id = 1; id <= kReaders; ++id) {
+            std::vector<const Exchange*> own;
+            for (std::size_t i = from; i < log.size(); ++i)
+                if (log[i].reader == id) own.push_back(&log[i]);
+            // From its count to the request after its "C3" (the next reader's first).
+            const double begin = own.empty() ? 0 : own.front()->inMs;
+            double end = begin;
+            for (std::size_t i = from; i < log.size(); ++i)
+                if (log[i].reader > id) {
+                    end = log[i].inMs;
+                    break;
+                }
+            if (id == kReaders && !own.empty()) end = own.back()->inMs;
+            out << "erase " << speed.bits << " bit/s, reader " << id
+                << (id % 2 ? " (whole copies)" : " (new only)")
+                << (complete ? QStringLiteral(", batch complete: ")
+                             : QStringLiteral(", %1 punches since: ").arg(kNewPunches))
+                << own.size() << " exchanges, " << QString::number(end - begin, 'f', 0) << " ms"
+                << (id == kReaders ? " (to its C3 request)" : "") << Qt::endl;
+        }
+    }
+}
+
 // Milliseconds per line written and forced to the disk, as the record sink writes every record.
 double fileLineCost() {
     const QString line = QStringLiteral("01-000123 2004 03 15 08 59 30 1 0000012345");
@@ -425,11 +480,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStringList parts = app.arguments().mid(1);
     const bool quick = parts.removeAll(QStringLiteral("--quick")) > 0;
-    if (parts.isEmpty()) parts = QStringList{"batch", "online", "sync"};
+    if (parts.isEmpty()) parts = QStringList{"batch", "online", "erase", "sync"};
     for (const QString& part : parts)
         if (part != QLatin1String("batch") && part != QLatin1String("online") &&
-            part != QLatin1String("sync")) {
-            out << "unknown part " << part << "; the parts are batch, online and sync, and --quick"
+            part != QLatin1String("erase") && part != QLatin1String("sync")) {
+            out << "unknown part " << part << "; the parts are batch, online, erase and sync, and --quick"
                 << Qt::endl;
             return 2;
         }
@@ -471,6 +526,9 @@ int main(int argc, char** argv) {
     if (batch || online)
         out << Qt::endl
             << "uploads took " << QString::number(clock.elapsed() / 1000.0, 'f', 0) << " s" << Qt::endl;
+    if (parts.contains(QLatin1String("erase")))
+        for (const Speed& speed : speeds)
+            if (speed.bits == 1200 || speed.bits == 9600) benchErase(speed);
     if (parts.contains(QLatin1String("sync"))) benchSync();
     return ok ? 0 : 1;
 }
