@@ -225,6 +225,7 @@ CollectLog serviceLog(const QString& workDir) {
 const char* const kServiceUsage =
     "As a Windows service (as administrator):\n"
     "  qrx-collect --install-service [--workdir DIR] [--batch-at HH:MM] [--set-clocks-at HH:MM]\n"
+    "                                [--erase-at HH:MM ...]\n"
     "      registers the service qrx-collect, started with Windows, that collects in DIR (default:\n"
     "      the current folder) and logs to DIR\\qrx-collect.log; sc start qrx-collect starts it now\n"
     "  qrx-collect --remove-service\n"
