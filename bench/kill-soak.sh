@@ -74,8 +74,10 @@ start_run() {
     run_pid=$!
 }
 
+# With ERASE, runs last longer, so that some live across a minute's turn and begin its erase.
 random_pause() {
-    awk -v seed="$RANDOM$RANDOM" 'BEGIN { srand(seed); printf "%.2f", 0.3 + rand() * 2.7 }'
+    awk -v seed="$RANDOM$RANDOM" -v most="${ERASE:+8}" \
+        'BEGIN { srand(seed); printf "%.2f", 0.3 + rand() * ((most ? most : 3) - 0.3) }'
 }
 
 # Lines of every on-line file (a run over midnight writes two), without their CR; with ERASE,

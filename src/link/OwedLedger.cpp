@@ -69,6 +69,17 @@ void OwedLedger::write(bool synced, bool sync) {
     diskSynced_ = synced && sync;
 }
 
+bool OwedLedger::parseEntry(const QByteArray& line, int reader, Entry& entry) {
+    const QByteArray pending = line.mid(10);
+    if (line.size() != 10 + kPendingChars || line.left(2).toInt() != reader ||
+        !(line.mid(2, 6) == " owed " || line.mid(2, 6) == " -    ") || !(line[8] == 'A' || line[8] == 'B'))
+        return false;
+    entry.owed = line.mid(2, 6) == " owed ";
+    entry.kind = line[8];
+    if (pending != kNoPending) entry.pending = QByteArray::fromHex(pending);
+    return pending == kNoPending || entry.pending.size() == kPendingChars / 2;
+}
+
 void OwedLedger::load() {
     Entries entries{};
     QFile file(path_);
@@ -82,19 +93,8 @@ void OwedLedger::load() {
         // header, boot, synced, 12 readers, end, and the empty piece after the last line end
         bool whole = lines.size() == kReaders + 5 && lines[0] == kHeader && lines[kReaders + 3] == "end" &&
                      lines[1].startsWith("boot ") && lines[2].startsWith("synced ");
-        for (int reader = 1; whole && reader <= kReaders; ++reader) {
-            const QByteArray& line = lines[reader + 2];
-            const QByteArray pending = line.mid(10);
-            Entry& entry = entries[index(reader)];
-            whole = line.size() == 10 + kPendingChars && line.left(2).toInt() == reader &&
-                    (line.mid(2, 6) == " owed " || line.mid(2, 6) == " -    ") &&
-                    (line[8] == 'A' || line[8] == 'B');
-            if (!whole) break;
-            entry.owed = line.mid(2, 6) == " owed ";
-            entry.kind = line[8];
-            if (pending != kNoPending) entry.pending = QByteArray::fromHex(pending);
-            whole = (pending == kNoPending || entry.pending.size() == kPendingChars / 2);
-        }
+        for (int reader = 1; whole && reader <= kReaders; ++reader)
+            whole = parseEntry(lines[reader + 2], reader, entries[index(reader)]);
         synced = whole && lines[2] == "synced 1";
         // Plain writes of this run of the computer are all there; those of an earlier run only if
         // the last of them was forced to the disk. A run that cannot be told cannot be trusted.

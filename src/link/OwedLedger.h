@@ -86,6 +86,8 @@ private:
     // Writes the whole file, forced to the disk when sync; raises FileError.
     void write(bool synced, bool sync);
     void load();
+    // One reader's line of the file into entry; false when it is not whole.
+    static bool parseEntry(const QByteArray& line, int reader, Entry& entry);
 
     QString path_;
     bool history_ = false;

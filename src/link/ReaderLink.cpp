@@ -1,6 +1,7 @@
 #include "ReaderLink.h"
 
 #include "CommInt.h"
+#include "FrameCodec.h"
 #include "Prompts.h"
 
 #include <QCoreApplication>
@@ -32,27 +33,11 @@ constexpr int kStepMs = 2;
 constexpr int kPollWaitMs = 100;
 constexpr int kMaxReaders = 12;
 
-bool commandIs(const quint8* decoded, const char* command) {
-    return decoded[0] == quint8(command[0]) && decoded[1] == quint8(command[1]);
-}
-
 // The length value of a frame as it stands on the wire (offset removed).
 int lengthValue(quint8 wireByte) {
     return quint8(wireByte - kOffset);
 }
 
-// The command code of raw (got bytes as received) when it is one whole frame by its own length
-// value, from reader, with a right checksum.
-QByteArray wholeFrameCode(const quint8* raw, int got, int reader) {
-    if (got < 8 || raw[0] != STX) return {};
-    const int L = lengthValue(raw[4]);
-    if (L < 3 || L + 5 > got || quint8(raw[1] - kOffset) != quint8(reader)) return {};
-    quint8 sum = 0;
-    for (int i = 1; i <= L + 2; ++i) sum = quint8(sum + raw[i]);
-    if (raw[L + 3] != quint8(kOffset + (sum >> 4)) || raw[L + 4] != quint8(kOffset + (sum & 0x0F))) return {};
-    const char code[2] = {char(raw[2] - kOffset), char(raw[3] - kOffset)};
-    return QByteArray(code, 2);
-}
 } // namespace
 
 LinkEnv qtLinkEnv() {
@@ -268,6 +253,8 @@ void ReaderLink::AwaitQuietLine() {
     }
 }
 
+// The answer codes a reader may give instead of the answer asked for, each counted only as a
+// whole frame from that reader.
 Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     Reply reply;
     if (held_ && reader == lastReader_) {
@@ -277,36 +264,27 @@ Reply ReaderLink::ReadReply(int L, const char* command, int reader) {
     const int count = pending();
     if (count == 0) return reply;
     quint8 buf[kReplyBufferSize] = {};
-    const int got = takeInput(buf, kReplyBufferSize);
-    reply.code = wholeFrameCode(buf, got, reader);
-    if (!reply.code.isEmpty()) ++framesHeard_;
-    const bool lengthAsked = lengthValue(buf[4]) == L;
-    if (buf[0] != STX) {
+    const CheckedFrame f = checkFrame(buf, takeInput(buf, kReplyBufferSize));
+    if (f.whole && f.address == reader) {
+        reply.code = f.code;
+        ++framesHeard_;
+    }
+    const struct {
+        const char* code;
+        char status;
+    } codes[] = {
+        {"N0", Reply::Nak}, {"C6", Reply::NoMore}, {"C7", Reply::NothingNew}, {"N1", Reply::NotHeld}};
+    if (!f.stx) {
         reply.status = Reply::NoStx;
-        return reply;
-    }
-    Checksum = 0;
-    for (int i = 1; i <= L + 2; ++i) {
-        AddChecksum(buf[i]);
-        buf[i] = quint8(buf[i] - kOffset);
-    }
-    if (buf[1] != quint8(reader)) {
+    } else if (f.address != reader) {
         reply.status = Reply::WrongReader;
-    } else if (const QByteArray sum = ChecksumChars(); lengthAsked && quint8(sum[0]) == buf[L + 3] &&
-                                                       quint8(sum[1]) == buf[L + 4] &&
-                                                       commandIs(buf + 2, command)) {
+    } else if (f.whole && f.length == L && f.code == command) {
         reply.status = Reply::Good;
-        reply.data = QByteArray(reinterpret_cast<const char*>(buf + 5), L - 3);
-    } else if (reply.code == "N0") {
-        reply.status = Reply::Nak;
-    } else if (reply.code == "C6") {
-        reply.status = Reply::NoMore;
-    } else if (reply.code == "C7") {
-        reply.status = Reply::NothingNew;
-    } else if (reply.code == "N1") {
-        reply.status = Reply::NotHeld;
+        reply.data = f.data;
     } else {
         reply.status = count == L + 5 ? Reply::BadFrame : Reply::BadLength;
+        for (const auto& c : codes)
+            if (reply.code == c.code) reply.status = c.status;
     }
     qCDebug(lcLink) << "reply" << command << "reader" << reader << "status" << reply.status;
     return reply;
@@ -319,16 +297,9 @@ int ReaderLink::ReadWriteAck(const char* command) {
     if (held_) return AckHeld;
     if (pending() == 0) return AckNone;
     quint8 buf[kAckBufferSize] = {};
-    takeInput(buf, kAckBufferSize);
-    const bool shortFrame = buf[0] == STX && lengthValue(buf[4]) == 3;
-    Checksum = 0;
-    for (int i = 1; i <= 5; ++i) {
-        AddChecksum(buf[i]);
-        buf[i] = quint8(buf[i] - kOffset);
-    }
-    const QByteArray sum = ChecksumChars();
+    const CheckedFrame f = checkFrame(buf, takeInput(buf, kAckBufferSize));
     int result = AckBad;
-    if (shortFrame && quint8(sum[0]) == buf[6] && quint8(sum[1]) == buf[7]) {
+    if (f.whole && f.length == 3) {
         ++framesHeard_;
         const struct {
             const char* code;
@@ -336,11 +307,11 @@ int ReaderLink::ReadWriteAck(const char* command) {
         } answers[] = {{command, AckDone},   {"N0", AckNak},        {"N2", AckDuplicate},
                        {"N3", AckNoSuchDel}, {"N4", AckNoSuchEdit}, {"D9", AckMemoryFull}};
         for (const auto& answer : answers)
-            if (commandIs(buf + 2, answer.code)) {
+            if (f.code == answer.code) {
                 result = answer.result;
                 break;
             }
-        if (buf[1] != quint8(lastReader_)) result = AckBad;
+        if (f.address != lastReader_) result = AckBad;
     }
     if (result == AckDone) gate.acknowledged(command, lastReader_);
     qCDebug(lcLink) << "ack" << command << "reader" << lastReader_ << "result" << result;

@@ -137,14 +137,21 @@ void TOnline::RunOnline(int id, bool all) {
                                          list->addLine(QLatin1Char(' ') + twoDigits(reader) +
                                                        utf8(kCollecting) + QFileInfo(path).fileName());
                                      }});
+    runCycles(session, first, last);
+    session.close();
+}
+
+// Cycle after cycle until the operator stops the run or no reader answers any more; a lost line
+// is ridden through.
+void TOnline::runCycles(online::OnlineSession& session, int first, int last) {
     LineSession line(link, [this] { return clock->date(); });
     for (;;) {
         link.processEvents();
-        if (stopRequested()) break;
+        if (stopRequested()) return;
         if (session.idleTooLong()) {
             link.ShowNotice(utf8(kNoReaders));
             setIndicatorColour(Qt::red);
-            break;
+            return;
         }
         try {
             link.runOnLine([&] {
@@ -161,7 +168,6 @@ void TOnline::RunOnline(int id, bool all) {
             pauseRun(line.waitBeforeRetry(e));
         }
     }
-    session.close();
 }
 
 // A lost line is shown in the dialog's caption (and by the main window's port indicator), not

@@ -8,6 +8,9 @@
 #include <QColor>
 
 class LineSession;
+namespace online {
+class OnlineSession;
+}
 class QLabel;
 class TCustomComm;
 struct TPunchRecord;
@@ -35,6 +38,7 @@ public:
 
 private:
     void setIndicatorColour(const QColor& colour);
+    void runCycles(online::OnlineSession& session, int first, int last);
     // taken: the records this run took.
     void showRecord(int reader, const TPunchRecord& record, const Verdict& verdict, int taken);
     void showLine(bool up, LineSession& line);

@@ -45,6 +45,16 @@ RecordList::RecordList(QWidget* parent) : QWidget(parent) {
     Rich->setFixedWidth(listWidth);
     Rich->setMinimumHeight(2 * inset + kVisibleLines * metrics.lineSpacing());
 
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(makeHeaders(inset, cell));
+    layout->addWidget(Rich);
+    setFixedWidth(listWidth);
+}
+
+// The headers stand over the columns of the list lines (cell: a character's width).
+QHBoxLayout* RecordList::makeHeaders(int inset, int cell) {
     QFont headerFont = this->font();
     headerFont.setBold(true);
     auto header = [&](const char* name, const char* text, int width) {
@@ -70,12 +80,7 @@ RecordList::RecordList(QWidget* parent) : QWidget(parent) {
     // A screen reader learns the list, and its scroll bar, by the column headers above it.
     Rich->setAccessibleName(captions.join(QStringLiteral(", ")));
     Rich->verticalScrollBar()->setAccessibleName(Rich->accessibleName());
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addLayout(headers);
-    layout->addWidget(Rich);
-    setFixedWidth(listWidth);
+    return headers;
 }
 
 void RecordList::clear() {

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 
@@ -30,6 +31,9 @@ public:
     void scrollWithCaret();
     // Record lines held (an empty list holds none).
     int lineCount() const;
+
+private:
+    QHBoxLayout* makeHeaders(int inset, int cell);
 };
 
 // P1..P12 under the reader marks "01".."12" (Label5..Label16).
