@@ -9,7 +9,10 @@ CheckedFrame checkFrame(const quint8* raw, int got) {
     CheckedFrame f;
     f.stx = got >= 1 && raw[0] == STX;
     if (got >= 2) f.address = quint8(raw[1] - kOffset);
-    if (got >= 4) f.code = QByteArray{char(quint8(raw[2] - kOffset)), char(quint8(raw[3] - kOffset))};
+    if (got >= 4) {
+        const char code[2] = {char(quint8(raw[2] - kOffset)), char(quint8(raw[3] - kOffset))};
+        f.code = QByteArray(code, 2);
+    }
     if (got < 5) return f;
     f.length = quint8(raw[4] - kOffset);
     const int L = f.length;
