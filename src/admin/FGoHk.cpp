@@ -71,7 +71,7 @@ void TGoHk::loadReader(int reader) {
         return;
     }
     const Reply reply = sendModeTable(link, reader, *table);
-    if (reply.status == '1') {
+    if (reply.status == Reply::Good) {
         showTable(reply.data);
     } else if (const QString notice = modeTableNotice(reply.status); !notice.isEmpty()) {
         link.ShowNotice(notice);

@@ -288,10 +288,10 @@ void Collector::setClocks() {
     log(QStringLiteral("setting the readers' clocks to ") + computerClockText(clock).trimmed());
     for (int id = 1; id <= settings_.readerCount && !env_.stopRequested(); ++id) {
         const Reply reply = setReaderClock(link_, id, block);
-        const QString result = reply.status == '1'
-                                   ? QStringLiteral("clock set, it reads ") + readerClockText(reply.data)
-                               : reply.status == '0' ? QStringLiteral("no answer to the clock set")
-                                                     : QStringLiteral("bad answer to the clock set");
+        const QString result =
+            reply.status == Reply::Good ? QStringLiteral("clock set, it reads ") + readerClockText(reply.data)
+            : reply.status == Reply::NoAnswer ? QStringLiteral("no answer to the clock set")
+                                              : QStringLiteral("bad answer to the clock set");
         log(readerName(id) + QStringLiteral(": ") + result);
     }
 }

@@ -36,7 +36,8 @@ CustomerDownload::End CustomerDownload::run(int reader, const QList<QByteArray>&
 }
 
 bool CustomerDownload::openAll(int count) {
-    if (link_.pollReaders("D0", count, [this](int) { return link_.ReadWriteAck("D0") == 1; })) return true;
+    if (link_.pollReaders("D0", count, [this](int) { return link_.ReadWriteAck("D0") == AckDone; }))
+        return true;
     // The readers that did open must not stay in download mode.
     for (int i = 1; i <= count; ++i) link_.SendFrame("D2", i);
     return false;

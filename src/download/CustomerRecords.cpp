@@ -58,11 +58,11 @@ bool packEmployeePrefix(const QString& entry, QByteArray& packed) {
 
 CustomerRow customerRow(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::NoAnswer:
         return {kNoAnswer, {}, {}};
-    case 'C':
+    case Reply::NotHeld:
         return {kNotHeld, {}, {}};
-    case '1':
+    case Reply::Good:
         break;
     default:
         return {kBadAnswer, {}, {}};
@@ -100,9 +100,9 @@ bool testLink(ReaderLink& link, int reader) {
     link.SendFrame("A0", reader);
     link.WaitTicks(3);
     const char status = link.ReadReply(4, "A0", reader).status;
-    if (status == '1') return true;
+    if (status == Reply::Good) return true;
     // The texts of the short acknowledgement: nothing came, or something else came.
-    link.ShowNotice(ReaderLink::writeAckText(status == '0' ? 0 : 2));
+    link.ShowNotice(ReaderLink::writeAckText(status == Reply::NoAnswer ? AckNone : AckBad));
     return false;
 }
 
@@ -118,14 +118,16 @@ QString customerCountText(ReaderLink& link, int reader) {
 
 QString customerCountText(const Reply& reply) {
     switch (reply.status) {
-    case '0':
+    case Reply::NoAnswer:
         return kCountNoAnswer;
-    case '1':
+    case Reply::Good:
         return QStringLiteral("        ") + digitsOf(reply.data) + QStringLiteral("건");
-    case '2':
+    case Reply::BadFrame:
         return kCountBadAnswer;
-    case '3':
+    case Reply::Nak:
         return kCountRepeat;
+    case Reply::Held:
+        return QStringLiteral("        ") + ReaderLink::heldText();
     default:
         return {};
     }

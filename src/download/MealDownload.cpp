@@ -32,7 +32,7 @@ void MealDownload::run(const QList<MealLine>& lines) {
             announce(current);
         }
         const int result = send(line);
-        if (result == 1) {
+        if (result == AckDone) {
             link_.sleep(kAfterLineMs);
             continue;
         }
@@ -48,7 +48,7 @@ void MealDownload::announce(int reader) {
     for (int attempt = 0; attempt < kAnnounceAttempts; ++attempt) {
         link_.SendFrame("E1", reader);
         link_.AwaitAnswer(kAnnounceWaitMs);
-        if (link_.ReadWriteAck("E1") == 1) return;
+        if (link_.ReadWriteAck("E1") == AckDone) return;
     }
 }
 
@@ -58,7 +58,7 @@ int MealDownload::send(const MealLine& line) {
         link_.SendDataFrame("E2", line.data, line.reader);
         link_.AwaitAnswer(kLineWaitMs);
         result = link_.ReadWriteAck("E2");
-        if (result == 1) break;
+        if (result == AckDone) break;
     }
     return result;
 }
