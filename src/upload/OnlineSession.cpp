@@ -58,12 +58,14 @@ void OnlineSession::serve(int reader) {
     const bool wasOwed = link_.ledger.owed(reader);
     const std::optional<upload::Turn> turn = poller_.visit(sink(), reader);
     if (turn && hooks_.took) hooks_.took(reader, *turn->record, turn->verdict);
-    // Owed before the visit and still after its "N0": the reader has no last answer to repeat
-    // (switched off and on) or repeats one that proves nothing.
+    // Owed before the visit and still after its "N0", visit after visit: the reader has no last
+    // answer to repeat (switched off and on) or repeats one that proves nothing. A late answer
+    // on a slow or noisy line costs a visit, not a pass.
     Backoff& backoff = backoff_[std::size_t(reader)];
     if (!link_.ledger.owed(reader)) {
         backoff = Backoff();
-    } else if (wasOwed && !poller_.stopRequested() && --backoff.wait < 0) {
+    } else if (wasOwed && ++backoff.unsettled >= kUnsettledVisits && !poller_.stopRequested() &&
+               --backoff.wait < 0) {
         const bool ended = collect(reader);
         backoff.failures = ended ? 0 : std::min(backoff.failures + 1, kLongestBackoff);
         backoff.wait = ended ? 0 : (1 << backoff.failures) - 1;

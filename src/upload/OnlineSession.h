@@ -2,7 +2,7 @@
 // reader may still hold a record not stored; see RecordExchange), and the session that visits
 // readers cycle after cycle into the day's file, as the on-line dialog and the collector run it.
 // A reader that may still hold a record and does not repeat its last answer (switched off and on,
-// it has none) is collected by a batch pass of it into the day's batch file.
+// it has none) for three visits is collected by a batch pass of it into the day's batch file.
 #pragma once
 
 #include "PunchRecord.h"
@@ -20,8 +20,9 @@
 
 namespace online {
 
-constexpr int kIdleLimit = 100;    // polls in a row without any answer before the run gives up
-constexpr int kLongestBackoff = 4; // a pass not ended waits at most 2^4 - 1 cycles for the next
+constexpr int kIdleLimit = 100;     // polls in a row without any answer before the run gives up
+constexpr int kLongestBackoff = 4;  // a pass not ended waits at most 2^4 - 1 cycles for the next
+constexpr int kUnsettledVisits = 3; // visits of an owed reader its "N0" did not settle, before a pass
 
 // Visits one reader at a time and counts the polls in a row that got no answer at all.
 class Poller {
@@ -83,6 +84,7 @@ private:
     // Per reader: passes that did not end in a row, and cycles to let pass before the next one,
     // so that an owed reader that is gone costs its one "N0" a cycle, not a pass.
     struct Backoff {
+        int unsettled = 0; // visits in a row that left the owed reader owed
         int failures = 0;
         int wait = 0;
     };

@@ -202,10 +202,10 @@ private slots:
             station.line.withReader(id, [](sim::Reader& r) { r.addFault(sim::Fault::silent()); });
         QPointer<TOnline> dialog = runUntil(station, 0, {});
         QCOMPARE(station.boxes.texts(), QStringList{QStringLiteral("현재 연결된 리더가 없습니다")});
-        // Silent after "C5", a reader is asked "N0"; silent to that too, it is collected by a batch
-        // pass, whose "C0" goes unanswered: the next pass after 1, 3, 7 ... cycles.
+        // Silent after "C5", a reader is asked "N0"; silent to that three visits, it is collected by
+        // a batch pass, whose "C0" goes unanswered: the next pass after 1, 3, 7 ... cycles.
         const QStringList visits =
-            QStringLiteral("C5 N0 C0 C0 C0 N0 N0 C0 C0 C0 N0 N0 N0 N0 C0 C0 C0 N0").split(QLatin1Char(' '));
+            QStringLiteral("C5 N0 N0 N0 C0 C0 C0 N0 N0 C0 C0 C0 N0 N0 N0").split(QLatin1Char(' '));
         for (int id = 1; id <= 12; ++id) QCOMPARE(station.commands(id), visits);
         QCOMPARE(dialog->indicatorColour(), QColor(Qt::red));
         QVERIFY(!dialog->Button1->isEnabled());
