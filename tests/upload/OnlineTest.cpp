@@ -294,11 +294,18 @@ private slots:
             return crlfLines(station.readFile(
                 QStringLiteral("DATA2/A") + d.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".TXT")));
         };
+        // The second punch only once a cycle has begun on the new day (its file is there): one
+        // begun before midnight stores what it takes in the old day's file.
+        const QString newDayFile = QStringLiteral("DATA2/A") +
+                                   day.addDays(1).toString(QStringLiteral("yyyyMMdd")) +
+                                   QStringLiteral(".TXT");
         pressWhen(
             [&] {
-                if (after == sim::RecordBytes{} && lines(day).size() == 1) {
+                if (now.date() == day && lines(day).size() == 1) {
                     now = QDateTime(day.addDays(1), QTime(0, 0, 5));
                     dialog->clock->sample();
+                } else if (now.date() != day && after == sim::RecordBytes{} &&
+                           QFile::exists(station.filePath(newDayFile))) {
                     after = station.line.withReader(1, [](sim::Reader& r) { return r.punchNow(72); });
                 }
                 return lines(day.addDays(1)).size() >= 1;

@@ -31,7 +31,9 @@ QStringList storedLines(SimStation& station, int reader);
 QString todayBase(char prefix);
 // Shows the dialog with one reader chosen, or all readers for 0, and makes the output folder.
 void prepare(UploadDialog* dialog, int reader, bool folder = true);
-// Presses the button, from inside a running job, as soon as cond holds.
+// Presses the button, from inside a running job, as soon as cond holds, or after
+// kPressDeadlineMs all the same: a run that never gets there ends, and the test's checks say why.
+constexpr qint64 kPressDeadlineMs = 120000;
 void pressWhen(const std::function<bool()>& cond, QAbstractButton* button);
 // Open descriptors of this process that refer to the file.
 int openDescriptorsOf(const QString& path);

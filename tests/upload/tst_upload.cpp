@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -41,8 +42,10 @@ void prepare(UploadDialog* dialog, int reader, bool folder) {
 
 void pressWhen(const std::function<bool()>& cond, QAbstractButton* button) {
     auto* timer = new QTimer(button);
-    QObject::connect(timer, &QTimer::timeout, [timer, cond, button] {
-        if (!cond()) return;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, [timer, cond, button, clock] {
+        if (!cond() && clock.elapsed() < kPressDeadlineMs) return;
         timer->stop();
         button->click();
     });
