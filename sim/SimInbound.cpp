@@ -12,22 +12,24 @@ void Inbound::write(const std::uint8_t* bytes, std::size_t count, Clock::time_po
     // The rest of a frame that comes after the silence is not that frame's rest any more.
     if (!held_.empty() && start + byteTime >= staleAt()) flushStale();
     splitter_.feed(bytes, count);
-    for (std::size_t i = 0; i < count; ++i) held_.push_back(start + byteTime * Clock::rep(i + 1));
+    for (std::size_t i = 0; i < count; ++i)
+        held_.push_back({start + byteTime * Clock::rep(i), start + byteTime * Clock::rep(i + 1)});
     cut();
 }
 
 void Inbound::cut() {
     while (auto piece = splitter_.next()) {
         const std::size_t n = piece->raw.size();
-        const auto at = held_[n - 1];
+        const Held first = held_.front();
+        const auto at = held_[n - 1].in;
         held_.erase(held_.begin(), held_.begin() + std::ptrdiff_t(n));
-        onWire_.push_back({std::move(*piece), at});
+        onWire_.push_back({std::move(*piece), at, first.begun});
     }
 }
 
 void Inbound::flushStale() {
     const auto at = staleAt();
-    if (auto rest = splitter_.flush()) onWire_.push_back({std::move(*rest), at});
+    if (auto rest = splitter_.flush()) onWire_.push_back({std::move(*rest), at, held_.front().begun});
     held_.clear();
 }
 

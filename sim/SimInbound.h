@@ -17,7 +17,8 @@ public:
     using Clock = std::chrono::steady_clock;
     struct Arrived {
         Piece piece;
-        Clock::time_point at; // when its last byte got in
+        Clock::time_point at;    // when its last byte got in
+        Clock::time_point begun; // when its first byte began on the wire
     };
 
     void setStaleAfter(Clock::duration silence) { staleAfter_ = silence; }
@@ -32,11 +33,16 @@ public:
 
 private:
     void cut();
-    Clock::time_point staleAt() const { return held_.back() + staleAfter_; }
+    Clock::time_point staleAt() const { return held_.back().in + staleAfter_; }
     void flushStale();
 
+    // When a byte the splitter holds began on the wire and when it got in.
+    struct Held {
+        Clock::time_point begun;
+        Clock::time_point in;
+    };
     FrameSplitter splitter_;
-    std::deque<Clock::time_point> held_; // when each byte the splitter holds gets in
+    std::deque<Held> held_;
     std::deque<Arrived> onWire_;
     Clock::time_point free_;
     Clock::duration staleAfter_ = std::chrono::milliseconds(500);

@@ -266,8 +266,7 @@ void SimLine::serve() {
 void SimLine::step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh) {
     if (readable) readInput(now);
     bool taken = false;
-    while (auto arrived = inbound_.next(now))
-        taken |= dispatch(std::move(arrived->piece), arrived->at, fresh);
+    while (auto arrived = inbound_.next(now)) taken |= dispatch(std::move(*arrived), fresh);
     if (taken && keeper_) keeper_(readers_);
     passToHost(now);
 }
@@ -294,12 +293,24 @@ void SimLine::readInput(Clock::time_point now) {
     inbound_.write(buffer, std::size_t(n), now, byteTime());
 }
 
-bool SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh) {
+bool SimLine::dispatch(Inbound::Arrived arrived, std::vector<LineEvent>& fresh) {
     bool taken = false;
+    const Piece& piece = arrived.piece;
+    const Clock::time_point at = arrived.at;
     LineEvent event;
     event.kind = eventKind(piece.kind);
-    event.raw = std::move(piece.raw);
+    event.raw = std::move(arrived.piece.raw);
     auto present = [&](int id) { return id >= 1 && id <= kMaxReaders && reader(id).present(); };
+    // A reader turns its line around after its answer: it misses a request that begins in the
+    // 3.5 characters after the answer's last byte. (One that began sooner, while it was still
+    // answering, it hears: the customer records stream so on a full-duplex line.)
+    auto deaf = [&](int id, std::string& note) {
+        const Clock::time_point answered = answeredAt_[std::size_t(id - 1)];
+        if (!pacing_ || arrived.begun < answered || arrived.begun >= answered + byteTime() * 7 / 2)
+            return false;
+        note = "missed: sooner than 3.5 characters after its answer";
+        return true;
+    };
 
     if (piece.kind == Piece::Kind::RawRecord) {
         event.id = event.raw[3];
@@ -324,19 +335,21 @@ bool SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>
             for (Reader& r : readers_) {
                 if (!r.present()) continue;
                 LineEvent copy = event;
-                r.take(frame, true, copy.note);
-                taken = true;
+                if (!deaf(r.id(), copy.note)) {
+                    r.take(frame, true, copy.note);
+                    taken = true;
+                }
                 r.logEvent(copy);
             }
         } else if (present(frame.id)) {
             // A request the line loses is logged all the same: the log shows what the host
             // addressed to the reader.
-            if (!lineFaults_.loseRequest(event.note)) {
+            if (!deaf(frame.id, event.note) && !lineFaults_.loseRequest(event.note)) {
                 taken = true;
                 if (auto tx = reader(frame.id).take(frame, false, event.note)) {
                     if (!tx->lost) lineFaults_.spoilAnswer(*tx, event.note);
                     event.answer = tx->bytes;
-                    if (!tx->lost) schedule(*tx, at);
+                    if (!tx->lost) answeredAt_[std::size_t(frame.id - 1)] = schedule(*tx, at);
                 }
             }
             reader(frame.id).logEvent(event);
@@ -349,7 +362,7 @@ bool SimLine::dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>
     return taken;
 }
 
-void SimLine::schedule(const Transmission& tx, Clock::time_point requestIn) {
+SimLine::Clock::time_point SimLine::schedule(const Transmission& tx, Clock::time_point requestIn) {
     auto start = requestIn + milliseconds(tx.delayMs);
     if (pacing_) start += turnaround_;
     const auto perByte = byteTime();
@@ -361,6 +374,7 @@ void SimLine::schedule(const Transmission& tx, Clock::time_point requestIn) {
             perByte);
         start = answers_.freeAt() + milliseconds(tx.pauseMs);
     }
+    return answers_.freeAt();
 }
 
 void SimLine::passToHost(Clock::time_point now) {

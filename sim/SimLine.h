@@ -5,8 +5,10 @@
 // does: what the host writes takes its time on the wire at the speed and character format the
 // host set, so a reader sees a request only once its last byte is in; the reader answers after
 // its turn-around, the answers leave one after another at the line speed, and the host's USB
-// adapter hands them over in bursts at its latency ticks. Without pacing, requests and answers
-// go through at once.
+// adapter hands them over in bursts at its latency ticks. A reader turns its line around after
+// its answer as on an RS-485 bus: a request that begins in the 3.5 characters' time after the
+// answer's last byte is missed (logged, not taken). Without pacing, requests and answers go
+// through at once.
 //
 // Thread safety: every public call may come from any thread while the service thread runs;
 // one lock guards the readers, the logs and the line. withReader runs its function under that
@@ -19,6 +21,7 @@
 #include "SimReader.h"
 #include "SimWire.h"
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -113,8 +116,9 @@ private:
     void step(Clock::time_point now, bool readable, std::vector<LineEvent>& fresh);
     void readInput(Clock::time_point now);
     // True when a reader took a request.
-    bool dispatch(Piece piece, Clock::time_point at, std::vector<LineEvent>& fresh);
-    void schedule(const Transmission& tx, Clock::time_point requestIn);
+    bool dispatch(Inbound::Arrived arrived, std::vector<LineEvent>& fresh);
+    // Queues the answer on the line; when its last byte is off the wire.
+    Clock::time_point schedule(const Transmission& tx, Clock::time_point requestIn);
     void passToHost(Clock::time_point now);
     Clock::time_point nextWake() const;
     Clock::duration byteTime() const;
@@ -130,6 +134,8 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<Reader> readers_; // index id - 1
+    // When each reader's last answer was off the wire, index id - 1.
+    std::array<Clock::time_point, kMaxReaders> answeredAt_{};
     std::vector<LineEvent> lineLog_;
     Bytes wire_;
     Inbound inbound_;

@@ -12,12 +12,19 @@ constexpr int kQuietMarginMs = 30;
 constexpr int kQuietBytes = 3;
 constexpr int kShortRequestBytes = 13;
 constexpr int kShortAnswerBytes = 11;
+constexpr int kReaderGapTenthChars = 35;
 } // namespace
 
 std::int64_t LineTiming::wireUs(int bytes) const {
     if (bitsPerSecond_ == 0 || bytes <= 0) return 0;
     const std::int64_t bits = std::int64_t(bytes) * bitsPerByte_ * 1'000'000;
     return (bits + bitsPerSecond_ - 1) / bitsPerSecond_;
+}
+
+std::int64_t LineTiming::readerGapUs() const {
+    if (bitsPerSecond_ == 0) return 0;
+    const std::int64_t tenthBits = std::int64_t(kReaderGapTenthChars) * bitsPerByte_ * 1'000'000;
+    return (tenthBits + 10 * bitsPerSecond_ - 1) / (10 * bitsPerSecond_);
 }
 
 void LineTiming::follow(const TCustomComm& comm) {

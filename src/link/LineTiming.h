@@ -31,6 +31,9 @@ public:
 
     // Microseconds that `bytes` take on the wire, rounded up.
     std::int64_t wireUs(int bytes) const;
+    // How long after the last byte of its answer a reader hears the next request: 3.5
+    // characters' time, as on an RS-485 bus, where the reader turns its line around first.
+    std::int64_t readerGapUs() const;
     int wireMs(int bytes) const { return int((wireUs(bytes) + 999) / 1000); }
 
     // After a request has left: how long the first byte of the answer may take to reach the

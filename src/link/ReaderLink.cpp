@@ -6,10 +6,10 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QThread>
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcLink, "qrx.link", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLinkRaw, "qrx.link.raw", QtWarningMsg)
@@ -28,8 +28,8 @@ constexpr quint8 kOffset = 0x20;
 constexpr std::int64_t kMs = 1000;
 // AwaitInput looks for the first byte for 41 rounds of 5 ms.
 constexpr std::int64_t kAwaitFirstByteUs = 41 * 5 * kMs;
-// How often a wait looks at the port.
-constexpr int kStepMs = 2;
+// How often a wait looks at the port, where the port cannot wake it when input comes.
+constexpr std::int64_t kStepUs = 2 * kMs;
 constexpr int kPollWaitMs = 100;
 constexpr int kMaxReaders = 12;
 
@@ -45,7 +45,7 @@ LinkEnv qtLinkEnv() {
                        QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents
                                                                    : QEventLoop::AllEvents);
                    },
-                   [](int ms) { QThread::msleep(ulong(ms)); },
+                   [](std::int64_t us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); },
                    {}};
 }
 
@@ -61,6 +61,7 @@ std::int64_t ReaderLink::now() const {
 // they have left): either way they leave behind what was written before, at the line's speed.
 void ReaderLink::writeBytes(const QByteArray& bytes) {
     qCDebug(lcLinkRaw) << "out" << bytes.toHex(' ');
+    pause(heardUs_ + timing_.readerGapUs(), false);
     const std::int64_t start = std::max(now(), lineFreeUs_);
     Comm.Write(bytes.constData(), int(bytes.size()));
     lineFreeUs_ = std::max(start + timing_.wireUs(int(bytes.size())), now());
@@ -136,7 +137,7 @@ bool ReaderLink::pull() {
         }
         queued = Comm.InQueueCount();
     }
-    if (grew) lastInputUs_ = now();
+    if (grew) lastInputUs_ = heardUs_ = now();
     return grew;
 }
 
@@ -172,8 +173,13 @@ void ReaderLink::ClearInput() {
 void ReaderLink::pause(std::int64_t untilUs, bool pumpEvents) {
     for (std::int64_t t = now(); t < untilUs; t = now()) {
         if (pumpEvents) env_.processEvents(false);
-        env_.sleep(int(std::min<std::int64_t>(kStepMs, (untilUs - t + kMs - 1) / kMs)));
+        env_.sleepUs(std::min(kStepUs, untilUs - t));
     }
+}
+
+void ReaderLink::idle(std::int64_t untilUs) {
+    const std::int64_t us = std::clamp<std::int64_t>(untilUs - now(), 1, kStepUs);
+    if (!Comm.WaitInput(us)) env_.sleepUs(us);
 }
 
 bool ReaderLink::receive(std::int64_t earliestUs, std::int64_t firstByteByUs, std::int64_t settleUs,
@@ -183,7 +189,6 @@ bool ReaderLink::receive(std::int64_t earliestUs, std::int64_t firstByteByUs, st
     const std::int64_t longestUs = timing_.wireUs(kReplyBufferSize) + quietUs;
     bool seen = !rx_.isEmpty();
     std::int64_t firstUs = seen ? now() : 0;
-    if (seen) earliestUs = std::max(earliestUs, firstUs + settleUs);
     for (;;) {
         pull();
         const std::int64_t t = now();
@@ -191,16 +196,17 @@ bool ReaderLink::receive(std::int64_t earliestUs, std::int64_t firstByteByUs, st
             if (!seen) {
                 seen = true;
                 firstUs = t;
-                earliestUs = std::max(earliestUs, t + settleUs);
             }
-            const bool ended = answerComplete() || t - lastInputUs_ >= quietUs || t - firstUs >= longestUs ||
-                               rx_.size() >= kReplyBufferSize;
+            const bool cutOff = t - lastInputUs_ >= quietUs && t - firstUs >= settleUs;
+            const bool ended =
+                answerComplete() || cutOff || t - firstUs >= longestUs || rx_.size() >= kReplyBufferSize;
             if (t >= earliestUs && ended) return true;
         } else if (t >= earliestUs && t >= firstByteByUs) {
             return Comm.InQueueCount() > 0;
         }
         if (pumpEvents) env_.processEvents(false);
-        env_.sleep(kStepMs);
+        // Before the earliest moment or the first byte, nothing but input changes anything.
+        idle(std::max(earliestUs, rx_.isEmpty() ? firstByteByUs : t + kStepUs));
     }
 }
 
@@ -249,7 +255,7 @@ void ReaderLink::AwaitQuietLine() {
         const std::int64_t t = now();
         if (t - lastInputUs_ >= quietUs || t >= giveUpUs) return;
         env_.processEvents(false);
-        env_.sleep(kStepMs);
+        idle(lastInputUs_ + quietUs);
     }
 }
 

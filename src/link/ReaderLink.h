@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 
 // What the window hands to the link: its event pump, a plain sleep and the clock.
@@ -27,8 +28,8 @@ struct LinkEnv {
     // Lets the UI handle pending events. With waitForMore it blocks until at least one event
     // (a timer tick, input) has been handled; without, it returns at once when there are none.
     std::function<void(bool waitForMore)> processEvents;
-    // Sleeps without handling any event.
-    std::function<void(int ms)> sleep;
+    // Sleeps without handling any event, in microseconds.
+    std::function<void(std::int64_t us)> sleepUs;
     // A monotonic clock in microseconds; empty means the system's steady clock.
     std::function<std::int64_t()> nowUs;
 };
@@ -131,13 +132,16 @@ public:
     // port (a write returns before the bytes are on the wire), is at least the time the exchange
     // gives and ends only when the whole answer frame is in (its length value says how long it
     // is), when its first byte has not come in time, or when the line has gone quiet inside it.
+    // A request leaves no sooner than 3.5 characters' time after the last byte heard: a reader
+    // turns its line around after it has answered and misses a request that comes sooner.
     void ClearInput();
     // Ends at the (n + 1)-th tick of the main timer, then lets the answer complete, handling
     // window events; true when input is waiting then.
     bool WaitTicks(int n);
     // Handles window events until the answer's first byte is in (giving up after 205 ms, or
-    // what the line needs if longer), then ms more at least, and until the answer is whole.
-    // True when input arrived.
+    // what the line needs if longer) and until the answer is whole. ms only lets the rest of an
+    // answer arrive: a whole frame ends the wait at once, one that is not whole is given ms
+    // after its first byte before the quiet line ends it. True when input arrived.
     bool AwaitInput(int ms);
     // A plain wait (no window events) of ms after the request has left, then until the answer
     // is whole or cannot be coming any more.
@@ -190,7 +194,7 @@ public:
     void runOnLine(const std::function<void()>& job);
 
     void processEvents(bool waitForMore = false) { env_.processEvents(waitForMore); }
-    void sleep(int ms) { env_.sleep(ms); }
+    void sleep(int ms) { env_.sleepUs(std::int64_t(ms) * 1000); }
 
 private:
     PortControl port_;
@@ -208,9 +212,12 @@ private:
     bool answerComplete() const;
     // The receive path: waits until the earliest moment, then until the answer is whole, the
     // line has gone quiet inside it, or (nothing come) the first-byte deadline has passed.
-    // settleUs is added to the earliest moment once the first byte has been seen.
+    // An answer that is not whole is given settleUs after its first byte besides.
     bool receive(std::int64_t earliestUs, std::int64_t firstByteByUs, std::int64_t settleUs, bool pumpEvents);
     void pause(std::int64_t untilUs, bool pumpEvents);
+    // Waits at most a step, and not past untilUs: returns early when input arrives where the
+    // port can tell.
+    void idle(std::int64_t untilUs);
     // Takes the receive buffer and everything pending into buffer (capacity bytes), dropping
     // the rest; the number of bytes taken.
     int takeInput(quint8* buffer, int capacity);
@@ -218,7 +225,9 @@ private:
     LineTiming timing_;
     QByteArray rx_;
     std::int64_t lineFreeUs_ = 0;  // when the last byte written will have left the port
-    std::int64_t lastInputUs_ = 0; // when the receive buffer last grew
+    std::int64_t lastInputUs_ = 0; // when the receive buffer last grew (a quiet line's reference)
+    // When the last byte came in; long ago before any did.
+    std::int64_t heardUs_ = std::numeric_limits<std::int64_t>::min() / 2;
 };
 
 // The error that ends a job when the line went away: the clerk's text, the port's own beside it.

@@ -200,6 +200,11 @@ int TCustomComm::InQueueCount() {
     return count;
 }
 
+bool TCustomComm::WaitInput(std::int64_t timeoutUs) {
+    if (!isOpen()) return false;
+    return platform_->device->waitInput(timeoutUs);
+}
+
 void TCustomComm::setDeviceName(const std::string& name) {
     if (name == deviceName_) return;
     checkClosed(isOpen());

@@ -163,6 +163,8 @@ public:
     // Bytes waiting in the input queue; -1 when closed. Clears the line's error state.
     // Raises "Read error" when the queue cannot be read (the line hung up).
     int InQueueCount() override;
+    // Returns at once when closed (false) or when input is waiting.
+    bool WaitInput(std::int64_t timeoutUs) override;
 
     // Settings that may only change while closed: a different value while open raises
     // "Port already assigned (open)"; the same value is accepted silently.

@@ -74,6 +74,9 @@ public:
     virtual int clearErrors(std::uint32_t& errors) = 0;
     // Drops whatever is still queued in either direction.
     virtual void purge() = 0;
+    // Blocks up to timeoutUs until input is waiting; false when the device cannot be waited on
+    // (beside the event thread's wait, or when the line has gone).
+    virtual bool waitInput(std::int64_t timeoutUs) = 0;
 
     // Blocks until one of the events in mask (commevent bits) happens on the line and returns
     // the events seen, or returns 0 once wakeWaiter has been called.

@@ -223,6 +223,15 @@ public:
 
     void purge() override { tcflush(fd_, TCIOFLUSH); }
 
+    // Beside the event thread's poll: a descriptor may be polled by several at once. A line that
+    // hung up reads as ready at once, every time: the caller then sleeps its step instead of
+    // spinning until the next read tells it.
+    bool waitInput(std::int64_t timeoutUs) override {
+        pollfd p{fd_, POLLIN, 0};
+        const timespec timeout{time_t(timeoutUs / 1'000'000), long(timeoutUs % 1'000'000) * 1000};
+        return ppoll(&p, 1, &timeout, nullptr) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    }
+
     std::uint32_t waitEvent(std::uint32_t mask) override {
         for (;;) {
             if (hungUp_) {

@@ -205,6 +205,10 @@ public:
         PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
+    // A handle opened for overlapped use has one WaitCommEvent at a time, and the event thread
+    // holds it: the link sleeps its steps instead.
+    bool waitInput(std::int64_t) override { return false; }
+
     std::uint32_t waitEvent(std::uint32_t mask) override {
         for (;;) {
             if (hungUp_) {

@@ -116,6 +116,23 @@ private slots:
         QVERIFY2(tookAtLeast(t.lastMs, lastIn), qPrintable(QString::number(t.lastMs)));
     }
 
+    // A reader turns its line around after its answer: a request to it that comes as soon as
+    // the answer is in (at 1200 bit/s, sooner than 3.5 characters = 29 ms) is missed and logged
+    // so; another reader hears it; after the 3.5 characters the reader hears again.
+    void readerMissesARequestSoonAfterItsAnswer() {
+        line_->setAdapterLatencyMs(0);
+        host_->setSpeed(1200);
+        QCOMPARE(ask(kA0, int(kA0Answer.size())).toHex(), kA0Answer.toHex());
+        host_->send(kA0);
+        QCOMPARE(host_->readQuiet(150), QByteArray());
+        QCOMPARE(line_->frames(1).back().note,
+                 std::string("missed: sooner than 3.5 characters after its answer"));
+        QCOMPARE(ask(kA0ToReader2, int(kA0Reader2Answer.size())).toHex(), kA0Reader2Answer.toHex());
+        QTest::qWait(int(3.5 * byteMs(1200)) + 5);
+        QCOMPARE(ask(kA0, int(kA0Answer.size())).toHex(), kA0Answer.toHex());
+        QCOMPARE(line_->frames(1).back().note, std::string());
+    }
+
     // With a long latency the adapter hands 62 bytes over as soon as they have gathered, and
     // holds the 50 after them until its tick, counted from the line's start.
     void fullPacketGoesWithoutWaitingForTheTick() {

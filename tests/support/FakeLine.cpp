@@ -58,13 +58,9 @@ QByteArray readerFrame(const char* code, int reader, const QByteArray& data) {
     return f;
 }
 
-LinkEnv virtualTimeEnv(FakeLine& line, std::function<void(bool)> pump, std::function<void(int)> onSleep) {
+LinkEnv virtualTimeEnv(FakeLine& line, std::function<void(bool)> pump) {
     return LinkEnv{[pump](bool more) {
                        if (pump) pump(more);
                    },
-                   [&line, onSleep](int ms) {
-                       line.nowUs += std::int64_t(ms) * 1000;
-                       if (onSleep) onSleep(ms);
-                   },
-                   [&line] { return line.nowUs; }};
+                   [&line](std::int64_t us) { line.nowUs += us; }, [&line] { return line.nowUs; }};
 }

@@ -43,7 +43,5 @@ private:
 QByteArray readerFrame(const char* code, int reader, const QByteArray& data = {});
 
 // A link environment on the line's clock: a sleep moves the clock on at once, so that waits cost
-// no real time and their lengths can be checked exactly. pump stands for the event loop;
-// onSleep sees every sleep.
-LinkEnv virtualTimeEnv(FakeLine& line, std::function<void(bool waitForMore)> pump = {},
-                       std::function<void(int ms)> onSleep = {});
+// no real time and their lengths can be checked exactly. pump stands for the event loop.
+LinkEnv virtualTimeEnv(FakeLine& line, std::function<void(bool waitForMore)> pump = {});

@@ -465,8 +465,10 @@ int runOnlineVictim(const QString& device, int readers) {
     ScriptedPrompts boxes;
     auto* dialog = new TOnline(link, comm);
     dialog->panel->RadioGroup1Click(1);
+    // Each line straight to the pipe: through stdio, lines would wait in its buffer and be lost
+    // with the process.
     QFile out;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    out.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered);
     int printed = 0;
     QObject::connect(dialog->Rich, &QPlainTextEdit::textChanged, [&] {
         const QStringList lines = dialog->Rich->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
