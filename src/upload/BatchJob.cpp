@@ -57,6 +57,8 @@ ReaderEnd BatchJob::uploadReader(int reader, int* handedOut) {
     upload::RetryPolicy policy;
     int handed = 0;
     if (!startUpload(reader)) return ReaderEnd::NotAcknowledged;
+    // The window is served while each answer is awaited (the wait handles its events): a record
+    // is shown, and a stop seen, while the next request is on the wire, not before it leaves.
     for (;;) {
         // A stop while the reader is owed leaves it so, for the next job to collect.
         if (hooks_.stopRequested && hooks_.stopRequested()) {
@@ -65,7 +67,6 @@ ReaderEnd BatchJob::uploadReader(int reader, int* handedOut) {
             link_.ClearInput();
             return ReaderEnd::Stopped;
         }
-        link_.processEvents();
         const bool repeating = exchange.owed(reader);
         const upload::Turn turn = exchange.ask(reader, policy.settleMs());
         // An owed reader that repeats another command's answer (its last request never reached
@@ -78,7 +79,6 @@ ReaderEnd BatchJob::uploadReader(int reader, int* handedOut) {
         if (turn.outcome == upload::Turn::Took) {
             if (handedOut) *handedOut = ++handed;
             if (hooks_.took) hooks_.took(reader, *turn.record, sink_.taken());
-            link_.processEvents();
         } else if (turn.outcome == upload::Turn::NoMore) {
             return ReaderEnd::Finished;
         } else if (turn.outcome != upload::Turn::Settled && !policy.retry(link_, turn)) {

@@ -184,7 +184,6 @@ void TBatch::UploadBatch(int id, bool all) {
 // forget it. The progress is the number of records this job took.
 void TBatch::showRecord(int reader, const TPunchRecord& record, int taken) {
     list->addLine(FormatScreenLine(reader, record));
-    link.processEvents();
     marks->show(reader, seqDigits(record));
     Cap2->setText(sixDigits(taken));
     Gauge1->setProgress(taken);
