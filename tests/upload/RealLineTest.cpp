@@ -103,6 +103,32 @@ private slots:
         QCOMPARE(station.boxes.texts(), QStringList{kDone});
     }
 
+    // Behind no adapter (bytes handed over as they come off the wire) and a 1 ms one, the answer
+    // is in long before 3.5 characters have passed: the host still waits them out, so no reader
+    // misses a request and none is asked again. At 1200 bit/s the wait is 29 ms.
+    void readersTurnAround_data() {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("adapterMs");
+        QTest::newRow("1200, no adapter") << int(br1200) << 0;
+        QTest::newRow("9600, 1 ms adapter") << int(br9600) << 1;
+        QTest::newRow("19200, 1 ms adapter") << int(br19200) << 1;
+    }
+    void readersTurnAround() {
+        QFETCH(int, rate);
+        QFETCH(int, adapterMs);
+        SimStation station(2, 2, TBaudrate(rate));
+        station.line.setAdapterLatencyMs(adapterMs);
+        for (int id : {1, 2}) station.line.withReader(id, [](sim::Reader& r) { r.addRecords(5); });
+        runBatch(station, 0);
+        QCOMPARE(station.boxes.texts(), QStringList{kDone});
+        QCOMPARE(batchFile(station), storedLines(station, 1) + storedLines(station, 2));
+        for (int id : {1, 2}) {
+            for (const sim::LineEvent& e : station.line.frames(id))
+                QVERIFY2(e.note.find("missed") == std::string::npos, e.note.c_str());
+            QVERIFY(!station.commands(id).contains(QStringLiteral("N0")));
+        }
+    }
+
     // Each way an exchange goes wrong on a noisy line, at a reader's first record and in the
     // middle, in both uploads: every record still stands in the file once, in order.
     void lostOrLate_data() {
