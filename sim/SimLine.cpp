@@ -302,11 +302,13 @@ bool SimLine::dispatch(Inbound::Arrived arrived, std::vector<LineEvent>& fresh) 
     event.raw = std::move(arrived.piece.raw);
     auto present = [&](int id) { return id >= 1 && id <= kMaxReaders && reader(id).present(); };
     // A reader turns its line around after its answer: it misses a request that begins in the
-    // 3.5 characters after the answer's last byte. (One that began sooner, while it was still
-    // answering, it hears: the customer records stream so on a full-duplex line.)
-    auto deaf = [&](int id, std::string& note) {
+    // 3.5 characters after the answer's last byte. The customer records ("D1") are the exception:
+    // they stream, each acknowledged while the next comes, and the reader takes them as they come.
+    // (A request that began while the reader was still answering is heard too: full duplex.)
+    auto deaf = [&](int id, const std::string& code, std::string& note) {
         const Clock::time_point answered = answeredAt_[std::size_t(id - 1)];
-        if (!pacing_ || arrived.begun < answered || arrived.begun >= answered + byteTime() * 7 / 2)
+        if (!pacing_ || code == "D1" || arrived.begun < answered ||
+            arrived.begun >= answered + byteTime() * 7 / 2)
             return false;
         note = "missed: sooner than 3.5 characters after its answer";
         return true;
@@ -335,7 +337,7 @@ bool SimLine::dispatch(Inbound::Arrived arrived, std::vector<LineEvent>& fresh) 
             for (Reader& r : readers_) {
                 if (!r.present()) continue;
                 LineEvent copy = event;
-                if (!deaf(r.id(), copy.note)) {
+                if (!deaf(r.id(), frame.code, copy.note)) {
                     r.take(frame, true, copy.note);
                     taken = true;
                 }
@@ -344,7 +346,7 @@ bool SimLine::dispatch(Inbound::Arrived arrived, std::vector<LineEvent>& fresh) 
         } else if (present(frame.id)) {
             // A request the line loses is logged all the same: the log shows what the host
             // addressed to the reader.
-            if (!deaf(frame.id, event.note) && !lineFaults_.loseRequest(event.note)) {
+            if (!deaf(frame.id, frame.code, event.note) && !lineFaults_.loseRequest(event.note)) {
                 taken = true;
                 if (auto tx = reader(frame.id).take(frame, false, event.note)) {
                     if (!tx->lost) lineFaults_.spoilAnswer(*tx, event.note);

@@ -7,8 +7,8 @@
 // its turn-around, the answers leave one after another at the line speed, and the host's USB
 // adapter hands them over in bursts at its latency ticks. A reader turns its line around after
 // its answer as on an RS-485 bus: a request that begins in the 3.5 characters' time after the
-// answer's last byte is missed (logged, not taken). Without pacing, requests and answers go
-// through at once.
+// answer's last byte is missed (logged, not taken), the streamed customer records excepted.
+// Without pacing, requests and answers go through at once.
 //
 // Thread safety: every public call may come from any thread while the service thread runs;
 // one lock guards the readers, the logs and the line. withReader runs its function under that
