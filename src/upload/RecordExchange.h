@@ -74,8 +74,9 @@ struct Turn {
 };
 
 // The one policy for a run of requests to a reader after answers that were not records: at most
-// kLimit requests after the first, and more time for each next answer — after a bad answer the
-// rest of it is let go by first, and the reader given longer.
+// kLimit requests after the first, and after a bad answer the rest of it is let go first. The
+// settle time is what an answer that is not whole is given after its first byte (a whole one is
+// read at once); it grows with each answer that was not a record.
 class RetryPolicy {
 public:
     static constexpr int kLimit = 10;
